@@ -1,0 +1,61 @@
+#pragma once
+// Playable tracks over the sound library: modules (CSong) and streams
+// (CStream), opened by what the library accepts, never by file extension.
+// Main thread only, except OnStreamEnd, which the library calls from its own
+// thread and which only sets the stream's end flag.
+#include <atomic>
+#include <cstdint>
+
+struct FMUSIC_MODULE;
+struct FSOUND_STREAM;
+
+class CAudio
+{
+public:
+    class CHandle
+    {
+    public:
+        virtual int32_t GetType() = 0;     // 0 song, 1 stream
+        virtual void* GetHandle() = 0;     // the library object; never null from Load
+    };
+
+    static CHandle* Load(const char* path);
+    static void Play(CHandle* handle, bool loop);
+    static void Pause(CHandle* handle, bool pause);
+    static void Stop(CHandle* handle);
+    static void Free(CHandle* handle);
+    static bool IsFinished(CHandle* handle);
+    static uint32_t GetTime(CHandle* handle);
+    static uint32_t GetLength(CHandle* handle);
+};
+
+class CSong : public CAudio::CHandle
+{
+public:
+    int32_t GetType() override { return 0; }
+    void* GetHandle() override { return m_Module; }
+
+    FMUSIC_MODULE* m_Module = nullptr;
+};
+
+class CStream : public CAudio::CHandle
+{
+public:
+    int32_t GetType() override { return 1; }
+    void* GetHandle() override { return m_Stream; }
+
+    // Written by the library's thread (OnStreamEnd), read by the main thread.
+    std::atomic<bool> m_Finished{false};
+    FSOUND_STREAM* m_Stream = nullptr;
+    bool m_Loop = false;
+    uint32_t m_PausePosition = 0;
+};
+
+// File callbacks handed to the library: stdio underneath, '\' read as '/'.
+void* FileOpen(const char* name);
+void FileClose(void* handle);
+int FileRead(void* buffer, int size, void* handle);
+int FileSeek(void* handle, int pos, signed char mode);
+int FileTell(void* handle);
+
+signed char OnStreamEnd(FSOUND_STREAM* stream, void* buffer, int length, void* userData);

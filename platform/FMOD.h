@@ -1,0 +1,62 @@
+#pragma once
+// The sound library: output, streams, modules, spectrum and master volume,
+// under the FSOUND_/FMUSIC_ names and arguments the program calls.
+//
+// Output is SDL2 audio at 44100 Hz stereo float; where no device opens (or
+// the device is lost) a silent output paced by a clock thread takes over, so
+// time, end callbacks and the spectrum behave as with sound. Streams (mp3
+// through libmpg123; WAV, FLAC, Ogg through libsndfile) and modules (through
+// libopenmpt) are decoded ahead on a worker thread and resampled to 44100 Hz;
+// the audio callback only mixes from ring buffers. All file access goes
+// through the callbacks given to FSOUND_File_SetCallbacks.
+//
+// Threads: every function is called from the main thread. End callbacks are
+// called from the library's own thread.
+#include <cstdint>
+
+struct FSOUND_STREAM;
+struct FMUSIC_MODULE;
+struct FSOUND_DSPUNIT;
+
+using FSOUND_OPENCALLBACK = void* (*)(const char* name);
+using FSOUND_CLOSECALLBACK = void (*)(void* handle);
+using FSOUND_READCALLBACK = int (*)(void* buffer, int size, void* handle);
+using FSOUND_SEEKCALLBACK = int (*)(void* handle, int pos, signed char mode);
+using FSOUND_TELLCALLBACK = int (*)(void* handle);
+using FSOUND_STREAMCALLBACK = signed char (*)(FSOUND_STREAM* stream, void* buffer, int length, void* userData);
+
+constexpr unsigned int FSOUND_LOOP_OFF = 0x1;
+constexpr unsigned int FSOUND_LOOP_NORMAL = 0x2;
+constexpr unsigned int FSOUND_2D = 0x2000;
+constexpr int FSOUND_FREE = -1;
+
+signed char FSOUND_Init(int mixRate, int maxChannels, unsigned int flags);
+FSOUND_DSPUNIT* FSOUND_DSP_GetFFTUnit();
+signed char FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, signed char active);
+// 512 magnitudes, bin 0 the lowest, each 0..1, of what the listener hears
+// now; null while the FFT unit is inactive. Valid until the next call.
+float* FSOUND_DSP_GetSpectrum();
+// 0..255 on a perceptual curve.
+signed char FSOUND_SetSFXMasterVolume(int volume);
+void FSOUND_File_SetCallbacks(FSOUND_OPENCALLBACK open, FSOUND_CLOSECALLBACK close, FSOUND_READCALLBACK read,
+                              FSOUND_SEEKCALLBACK seek, FSOUND_TELLCALLBACK tell);
+
+FMUSIC_MODULE* FMUSIC_LoadSong(const char* name);
+signed char FMUSIC_PlaySong(FMUSIC_MODULE* module);
+signed char FMUSIC_SetLooping(FMUSIC_MODULE* module, signed char looping);
+signed char FMUSIC_SetPaused(FMUSIC_MODULE* module, signed char pause);
+signed char FMUSIC_StopSong(FMUSIC_MODULE* module);
+signed char FMUSIC_FreeSong(FMUSIC_MODULE* module);
+signed char FMUSIC_IsFinished(FMUSIC_MODULE* module);
+int FMUSIC_GetTime(FMUSIC_MODULE* module);
+
+FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int offset, int length);
+signed char FSOUND_Stream_SetLoopCount(FSOUND_STREAM* stream, int count);
+int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
+signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback, void* userData);
+unsigned int FSOUND_Stream_GetPosition(FSOUND_STREAM* stream);
+signed char FSOUND_Stream_SetPosition(FSOUND_STREAM* stream, unsigned int position);
+signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream);
+signed char FSOUND_Stream_Close(FSOUND_STREAM* stream);
+int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
+int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream);

@@ -1,0 +1,143 @@
+#pragma once
+// The window, message, clock and message-box calls the program makes, with
+// their Windows names, message numbers and virtual-key codes. Implemented
+// over SDL2 (Win32Sdl.cpp). Main thread only.
+//
+// One window at a time. Messages come from two places: SDL events turned into
+// WM_ messages when the queue is read, and PostMessageA/PostQuitMessage, which
+// tests use as well to drive the main loop without a display.
+#include <cstdint>
+
+using BOOL = int;
+using UINT = unsigned int;
+using DWORD = uint32_t;
+using WPARAM = uintptr_t;
+using LPARAM = intptr_t;
+using LRESULT = intptr_t;
+using HINSTANCE = void*;
+using LONGLONG = int64_t;
+
+struct CPlatformWindow;
+using HWND = CPlatformWindow*;
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+
+constexpr BOOL TRUE = 1;
+constexpr BOOL FALSE = 0;
+
+// Messages.
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_SYSKEYDOWN = 0x0104;
+constexpr UINT WM_SYSKEYUP = 0x0105;
+constexpr UINT WM_MOUSEMOVE = 0x0200;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_MBUTTONDOWN = 0x0207;
+constexpr UINT WM_MBUTTONUP = 0x0208;
+
+// Virtual keys (letters and digits are their uppercase ASCII codes).
+constexpr int VK_BACK = 0x08;
+constexpr int VK_TAB = 0x09;
+constexpr int VK_RETURN = 0x0D;
+constexpr int VK_SHIFT = 0x10;
+constexpr int VK_CONTROL = 0x11;
+constexpr int VK_MENU = 0x12;
+constexpr int VK_ESCAPE = 0x1B;
+constexpr int VK_SPACE = 0x20;
+constexpr int VK_LEFT = 0x25;
+constexpr int VK_UP = 0x26;
+constexpr int VK_RIGHT = 0x27;
+constexpr int VK_DOWN = 0x28;
+constexpr int VK_F1 = 0x70;
+
+// Window class styles, window styles, show commands, metrics.
+constexpr UINT CS_CLASSDC = 0x0040;
+constexpr DWORD WS_POPUP = 0x80000000u;
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWDEFAULT = 10;
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+
+// PeekMessage.
+constexpr UINT PM_NOREMOVE = 0;
+constexpr UINT PM_REMOVE = 1;
+
+// Message boxes.
+constexpr UINT MB_OK = 0x0;
+constexpr UINT MB_YESNO = 0x4;
+constexpr UINT MB_ICONWARNING = 0x30;
+constexpr int IDOK = 1;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+struct WNDCLASSEXA
+{
+    UINT cbSize = 0;
+    UINT style = 0;
+    WNDPROC lpfnWndProc = nullptr;
+    int cbClsExtra = 0;
+    int cbWndExtra = 0;
+    HINSTANCE hInstance = nullptr;
+    const char* lpszClassName = nullptr;
+};
+
+struct MSG
+{
+    HWND hwnd = nullptr;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+
+inline LPARAM MAKELPARAM(int lo, int hi)
+{
+    return static_cast<LPARAM>((static_cast<uint32_t>(hi & 0xFFFF) << 16) | static_cast<uint32_t>(lo & 0xFFFF));
+}
+inline uint16_t LOWORD(LPARAM l) { return static_cast<uint16_t>(l & 0xFFFF); }
+inline uint16_t HIWORD(LPARAM l) { return static_cast<uint16_t>((l >> 16) & 0xFFFF); }
+
+HINSTANCE GetModuleHandleA(const char* name);
+BOOL RegisterClassExA(const WNDCLASSEXA* wc);
+BOOL UnregisterClassA(const char* className, HINSTANCE instance);
+
+// Creates the window hidden. With no display, returns null. `fullScreen`
+// selects desktop full screen, where the program's frame is scaled to fit
+// with its aspect kept and mouse positions are mapped back into the window's
+// own width x height client space.
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
+                     int width, int height, HWND parent, void* menu, HINSTANCE instance, void* param);
+BOOL DestroyWindow(HWND hwnd);
+BOOL ShowWindow(HWND hwnd, int cmd);
+BOOL UpdateWindow(HWND hwnd);
+BOOL BringWindowToTop(HWND hwnd);
+int GetSystemMetrics(int index);
+int ShowCursor(BOOL show);
+
+BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageA(const MSG* msg);
+BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+HWND SetCapture(HWND hwnd);
+BOOL ReleaseCapture();
+
+// Modal Yes/No or warning box. Returns 0 when no box could be shown.
+int MessageBoxW(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+
+BOOL QueryPerformanceFrequency(LONGLONG* frequency);
+BOOL QueryPerformanceCounter(LONGLONG* counter);
+void Sleep(DWORD milliseconds);
+
+// Not Windows: the counter source, for tests that drive the frame timer.
+// Null restores the real performance counter.
+using PerformanceCounterFn = LONGLONG (*)();
+void SetPerformanceCounterSource(PerformanceCounterFn counter, LONGLONG frequency);

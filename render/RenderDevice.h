@@ -1,0 +1,59 @@
+#pragma once
+// The render device: the window and device, size settings, fixed render
+// states, the eleven vertex formats, the built-in 2D effect with its
+// orthographic matrix, and the end-of-frame fade and present.
+// Main thread only.
+#include <cstdint>
+
+#include "platform/D3DX9.h"
+
+class CShader;
+
+// Size settings.
+extern float g_VirtualWidth, g_VirtualHeight;
+extern float g_ScreenWidth, g_ScreenHeight;
+extern float g_RenderWidth, g_RenderHeight;
+extern float g_ScaleX, g_ScaleY;
+extern int g_RequiredPixelShaderMajor;
+extern int g_PixelShaderMajor;
+extern bool g_Windowed;
+extern bool g_VSync;
+
+enum VertexDecl
+{
+    VD_Pos,
+    VD_PosCol,
+    VD_PosTCol,
+    VD_PosTex,
+    VD_PosTTex,
+    VD_PosColTex,
+    VD_PosTColTex,
+    VD_PosColNorm,
+    VD_PosColNormTex,
+    VD_PosNorm,
+    VD_PosNormTex,
+    VD_Count
+};
+
+// Device objects: null until CreateRenderDevice, null again after release.
+extern IDirect3D9* g_D3D;
+extern IDirect3DDevice9* g_Device;
+extern HWND g_hWnd;
+extern ID3DXFont** g_Font;  // holder of the debug font
+extern CShader* g_Effect2D;
+extern D3DXMATRIX g_OrthoMatrix;
+extern IDirect3DVertexDeclaration9* g_VertexDecls[VD_Count];
+
+// Level 0..255 of the black overlay drawn by PresentFrame.
+extern uint8_t g_ScreenFade;
+
+// The element lists and strides of the eleven formats.
+extern const D3DVERTEXELEMENT9* const g_VertexElements[VD_Count];
+extern const unsigned g_VertexStrides[VD_Count];
+
+extern const char g_Effect2DSource[];
+
+bool CreateRenderDevice();
+CShader* CreateEffectFromMemory(const char* source, unsigned length);
+void PresentFrame();
+void ReleaseRenderDevice();

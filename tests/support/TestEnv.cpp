@@ -1,0 +1,28 @@
+#include "support/TestEnv.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
+
+std::string MakeTempDir(const std::string& name)
+{
+    const char* base = std::getenv("ORBA_TEST_TMP");
+    std::filesystem::path root = base ? base : std::filesystem::temp_directory_path() / "orba-tests";
+    std::filesystem::path dir = root / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir.string();
+}
+
+int RunCommand(const std::string& command)
+{
+    int status = std::system(command.c_str());
+    if (status == -1)
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+bool HaveCommand(const std::string& name)
+{
+    return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0;
+}

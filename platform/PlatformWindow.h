@@ -1,0 +1,26 @@
+#pragma once
+// Inside platform/ only: the one window, shared by the window layer
+// (Win32Sdl.cpp) and the OpenGL device (GlDevice.cpp).
+#include "platform/Win32.h"
+
+struct SDL_Window;
+
+struct CPlatformWindow
+{
+    SDL_Window* m_Window = nullptr;
+    WNDPROC m_WndProc = nullptr;
+    int m_Width = 0;    // client space the program draws in (800 x 600)
+    int m_Height = 0;
+    bool m_FullScreen = false;
+    bool m_Visible = false;
+    // Where the client space lands in the window's drawable: the whole of it
+    // in a window, centred with its aspect kept (black bars) in full screen.
+    // Kept current by the window layer; the device presents into it and the
+    // window layer maps mouse positions back through it.
+    int m_ViewX = 0, m_ViewY = 0, m_ViewWidth = 0, m_ViewHeight = 0;
+};
+
+// The current window, or null.
+CPlatformWindow* GetPlatformWindow();
+// Recomputes the view rectangle from the drawable size.
+void UpdatePlatformWindowView(CPlatformWindow* window);

@@ -9,6 +9,11 @@
 
 class CShader;
 
+struct CFontHolder
+{
+    ID3DXFont* m_Font = nullptr;
+};
+
 // Size settings.
 extern float g_VirtualWidth, g_VirtualHeight;
 extern float g_ScreenWidth, g_ScreenHeight;
@@ -39,7 +44,7 @@ enum VertexDecl
 extern IDirect3D9* g_D3D;
 extern IDirect3DDevice9* g_Device;
 extern HWND g_hWnd;
-extern ID3DXFont** g_Font;  // holder of the debug font
+extern struct CFontHolder* g_Font;  // holder of the debug font
 extern CShader* g_Effect2D;
 extern D3DXMATRIX g_OrthoMatrix;
 extern IDirect3DVertexDeclaration9* g_VertexDecls[VD_Count];
@@ -54,6 +59,8 @@ extern const unsigned g_VertexStrides[VD_Count];
 extern const char g_Effect2DSource[];
 
 bool CreateRenderDevice();
+// Why the last CreateRenderDevice failed (empty when it did not).
+const char* GetRenderDeviceError();
 CShader* CreateEffectFromMemory(const char* source, unsigned length);
 void PresentFrame();
 void ReleaseRenderDevice();

@@ -1,0 +1,131 @@
+#include <cmath>
+
+#include "app/App.h"
+#include "app/DebugPanel.h"
+#include "app/Input.h"
+#include "app/Timer.h"
+#include "content/Effect.h"
+#include "content/EffectManager.h"
+#include "content/Schedule.h"
+#include "render/Camera.h"
+#include "render/RenderDevice.h"
+
+CDemo g_Demo;
+CApp* g_App = &g_Demo;
+bool g_Quit = false;
+uint32_t g_ClearColor = 0;
+CCamera* g_Camera = nullptr;
+
+CColor::CColor(float a, float r, float g, float b)
+{
+    auto channel = [](float v) { return static_cast<uint32_t>(static_cast<int64_t>(v * 255.0f)) & 0xFF; };
+    m_Value = (channel(a) << 24) | (channel(r) << 16) | (channel(g) << 8) | channel(b);
+}
+
+CCamera* GetAppCamera()
+{
+    return g_Demo.m_Camera;
+}
+
+void CDemo::Init()
+{
+    m_ScheduleIndex = 0;
+    m_ShowTime = 0.0f;
+    g_ClearColor = CColor(0.0f, 0.0f, 0.0f, 0.0f).m_Value;
+    delete m_Camera;
+    m_Camera = new CCamera(g_RenderWidth, g_RenderHeight);
+    m_Camera->m_Near = 0.1f;
+    m_Camera->m_Far = 1024.0f;
+    m_Camera->UpdateProjection();
+    g_Camera = m_Camera;
+    RegisterDebugVar("s_DisplayStats", &g_DisplayStats, 1.0f, 0.0f, 1.0f, false);
+    ShowWindow(g_hWnd, SW_SHOWDEFAULT);
+    BringWindowToTop(g_hWnd);
+    UpdateWindow(g_hWnd);
+}
+
+void CDemo::Shutdown()
+{
+    RemoveAllEffects();
+    // The camera is the application's own: nothing uses it after this.
+    if (g_Camera == m_Camera)
+        g_Camera = nullptr;
+    delete m_Camera;
+    m_Camera = nullptr;
+}
+
+bool CDemo::Configure(HINSTANCE)
+{
+    g_VSync = true;
+    const int answer = MessageBoxW(nullptr, L"Fullscreen?", L"ORBA", MB_YESNO);
+    g_Windowed = answer == IDNO;
+    return true;
+}
+
+void CDemo::StepSchedule()
+{
+    if (m_ScheduleIndex == ScheduleRowCount)
+    {
+        if (g_EffectManager.m_Running.empty())
+            g_Quit = true;
+    }
+    else
+    {
+        const SScheduleRow& row = g_EffectSchedule[m_ScheduleIndex];
+        const float threshold = g_EffectSchedule[1].m_Start + m_ShowTime;
+        if (row.m_Start < threshold)
+        {
+            if (row.m_ClassId != 2)
+            {
+                if (CEffect* effect = CreateEffect(row.m_ClassId, row.m_Layer, row.m_Lifetime))
+                    AddEffect(effect);
+            }
+            ++m_ScheduleIndex;
+        }
+    }
+    if (g_Input.IsKeyPressed('R'))
+    {
+        m_ScheduleIndex = 0;
+        m_ShowTime = 0.0f;
+        RemoveAllEffects();
+    }
+}
+
+void CDemo::Frame()
+{
+    if (g_Input.IsKeyDown(VK_ESCAPE))
+        g_Quit = true;
+    const bool loading = IsLoadingActive();
+    const float dt = g_DeltaTime;
+    if (FAILED(g_Device->BeginScene()))
+        return;
+    g_Device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    g_Device->Clear(0, nullptr, D3DCLEAR_TARGET, g_ClearColor, 0.0f, 0);
+    if (!loading)
+    {
+        StepSchedule();
+        float fade = 255.0f - m_ShowTime * 133.33333f;
+        if (fade < 0.0f)
+            fade = 0.0f;
+        g_ScreenFade = static_cast<uint8_t>(static_cast<int>(fade));
+    }
+    UpdateEffects(dt);
+    if (!loading)
+        m_ShowTime += dt;
+    if (g_DisplayStats != 0.0f)
+        DrawStatistics();
+    g_Device->EndScene();
+}
+
+void CDemo::DrawStatistics()
+{
+    // A screen that installed its own camera may be gone: fall back to ours.
+    const CCamera* camera = g_Camera ? g_Camera : m_Camera;
+    DrawDebugText(32.0f, 32.0f, 0xC0808080, "FPS: %.2f", static_cast<double>(g_FPS));
+    DrawDebugText(32.0f, 64.0f, 0xC0808080, "Total: %.2f", static_cast<double>(m_ShowTime));
+    if (camera)
+        DrawDebugText(32.0f, 100.0f, 0xC0808080, "Cam:\nPos = %.2f, %.2f, %.2f\nFocus = %.2f, %.2f, %.2f",
+                      static_cast<double>(camera->m_Pos.x), static_cast<double>(camera->m_Pos.y),
+                      static_cast<double>(camera->m_Pos.z), static_cast<double>(camera->m_Focus.x),
+                      static_cast<double>(camera->m_Focus.y), static_cast<double>(camera->m_Focus.z));
+}

@@ -1,0 +1,65 @@
+#include "content/EffectManager.h"
+
+#include "content/Effect.h"
+
+CEffectManager g_EffectManager;
+
+void AddEffect(CEffect* effect)
+{
+    g_EffectManager.m_Running.push_back(effect);
+    // list::sort is stable: equal layers keep their order of arrival.
+    g_EffectManager.m_Running.sort([](const CEffect* a, const CEffect* b) { return a->m_Layer < b->m_Layer; });
+}
+
+void RemoveEffect(CEffect* effect)
+{
+    g_EffectManager.m_Removals.push_back(effect);
+}
+
+void UpdateEffects(float dt)
+{
+    for (CEffect* effect : g_EffectManager.m_Running)
+    {
+        effect->Update(dt);
+        effect->Render();
+        for (CEffect* child : effect->m_Children)
+        {
+            child->Update(dt);
+            child->Render();
+        }
+    }
+    for (CEffect* removed : g_EffectManager.m_Removals)
+        for (CEffect* effect : g_EffectManager.m_Running)
+            effect->m_Children.remove(removed);
+    for (CEffect* removed : g_EffectManager.m_Removals)
+    {
+        const size_t before = g_EffectManager.m_Running.size();
+        g_EffectManager.m_Running.remove(removed);
+        // Only an effect the manager owned is deleted, and only once.
+        if (g_EffectManager.m_Running.size() != before)
+            delete removed;
+    }
+    g_EffectManager.m_Removals.clear();
+}
+
+void RemoveAllEffects()
+{
+    for (CEffect* effect : g_EffectManager.m_Running)
+        RemoveEffect(effect);
+    for (CEffect* removed : g_EffectManager.m_Removals)
+    {
+        const size_t before = g_EffectManager.m_Running.size();
+        g_EffectManager.m_Running.remove(removed);
+        if (g_EffectManager.m_Running.size() != before)
+            delete removed;
+    }
+    g_EffectManager.m_Removals.clear();
+}
+
+bool IsLoadingActive()
+{
+    for (const CEffect* effect : g_EffectManager.m_Running)
+        if (effect->m_ClassId == 0)
+            return true;
+    return false;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The album player screen: track table and controls (Update), and the skin,
+// track number, time, equaliser, volume, ticker and cursor (Render).
+// Main thread only.
+#include <cstdint>
+
+#include "audio/Audio.h"
+#include "content/Effect.h"
+
+class CCamera;
+class CIsoSurface;
+class CFont;
+struct CBall;
+
+class CMusicDisk : public CEffect
+{
+public:
+    CMusicDisk();
+    ~CMusicDisk() override;
+    void Update(float dt) override;
+    void Render() override;
+
+    CCamera* m_Camera = nullptr;
+    CIsoSurface* m_IsoSurface = nullptr;
+    CBall* m_Balls[16] = {};
+    int32_t m_TrackIndex = 0;
+    CAudio::CHandle* m_Handle = nullptr;
+    CFont* m_Font = nullptr;
+    float m_Volume = 0.85f;
+    bool m_Paused = false;
+    float m_TextAlpha = 1.0f;
+    bool m_TextChanging = false;
+    float m_ScrollOffset = 0.0f;
+    const char* m_TextSource = nullptr;
+    char m_Ticker[170] = {};
+
+private:
+    void UpdateCamera();
+    void UpdateControls();
+    void OpenTrack();
+    void UpdateTicker(float dt);
+    void RenderInterface();
+    void RenderEqualiser();
+    void RenderVolume();
+    void RenderTicker();
+    void RenderCursor();
+
+    const char* m_TextStart = nullptr;  // start of the text being read
+};
+
+struct SButtonRect
+{
+    float x, y, w, h;
+};
+extern const SButtonRect g_ButtonRects[6];
+extern const char* const g_TrackDescriptions[30];
+extern float g_PauseIconAlpha;

@@ -3,6 +3,7 @@
 #include "app/DebugPanel.h"
 #include "app/Input.h"
 #include "app/Timer.h"
+#include "platform/Win32.h"
 #include "support/Globals.h"
 
 namespace {

@@ -57,7 +57,7 @@ TEST_F(EffectTest, RegistryReadsNewestFirst)
     EXPECT_EQ(g_CMusicDiskClass.GetSize(), sizeof(CMusicDisk));
 }
 
-class CCProbe : public CEffectClassImpl<CEffect>
+class CCProbe final : public CEffectClassImpl<CEffect>
 {
 public:
     explicit CCProbe(int id) : m_Id(id) {}

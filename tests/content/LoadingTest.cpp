@@ -137,7 +137,9 @@ TEST_F(LoadingTest, ShowOpensFadesLoadsEverySixteenthFrameAndCloses)
         RunFrame(0.016f);
         ++frames;
         if (frames == 64)
+        {
             EXPECT_EQ(loading->m_Progress, 0.5f);  // four steps by the 64th visible frame
+        }
     }
     EXPECT_EQ(frames, 144);
     EXPECT_EQ(loading->m_Progress, 1.0f);

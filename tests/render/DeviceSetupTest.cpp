@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "content/ResourceManager.h"
 #include "render/Camera.h"
 #include "render/RenderDevice.h"
 #include "support/Globals.h"

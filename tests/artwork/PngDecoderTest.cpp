@@ -22,7 +22,7 @@ std::vector<unsigned char> Unfiltered(const std::vector<std::vector<unsigned cha
 
 std::vector<unsigned char> SmallRgba()
 {
-    SPngSpec s;
+    SPngLayout s;
     s.m_Width = 3;
     s.m_Height = 2;
     s.m_Raw = Unfiltered({{255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0}, {1, 2, 3, 4, 250, 251, 252, 253, 9, 8, 7, 6}});
@@ -45,7 +45,7 @@ TEST(CPngDecoder, DecodesRgbaRowsTopToBottom)
 
 TEST(CPngDecoder, RgbWithoutAlphaBecomesOpaque)
 {
-    SPngSpec s;
+    SPngLayout s;
     s.m_Width = 2;
     s.m_Colour = 2;
     s.m_Raw = Unfiltered({{10, 20, 30, 200, 100, 50}});
@@ -57,7 +57,7 @@ TEST(CPngDecoder, RgbWithoutAlphaBecomesOpaque)
 
 TEST(CPngDecoder, RgbColourKeyBecomesTransparent)
 {
-    SPngSpec s;
+    SPngLayout s;
     s.m_Width = 2;
     s.m_Colour = 2;
     s.m_Transparency = {0, 10, 0, 20, 0, 30};
@@ -70,7 +70,7 @@ TEST(CPngDecoder, RgbColourKeyBecomesTransparent)
 
 TEST(CPngDecoder, PaletteWithTransparencyExpands)
 {
-    SPngSpec s;
+    SPngLayout s;
     s.m_Width = 4;
     s.m_Colour = 3;
     s.m_Depth = 2;
@@ -87,7 +87,7 @@ TEST(CPngDecoder, PaletteWithTransparencyExpands)
 
 TEST(CPngDecoder, PaletteIndexOutsideThePaletteIsRefusedOrBlack)
 {
-    SPngSpec s;
+    SPngLayout s;
     s.m_Width = 1;
     s.m_Colour = 3;
     s.m_Palette = {1, 2, 3};
@@ -101,7 +101,7 @@ TEST(CPngDecoder, PaletteIndexOutsideThePaletteIsRefusedOrBlack)
 
 TEST(CPngDecoder, LowDepthGreyScalesToFullRange)
 {
-    SPngSpec s;
+    SPngLayout s;
     s.m_Width = 8;
     s.m_Colour = 0;
     s.m_Depth = 1;
@@ -124,7 +124,7 @@ TEST(CPngDecoder, LowDepthGreyScalesToFullRange)
 
 TEST(CPngDecoder, GreyAlphaAndSixteenBitReduceToEightBits)
 {
-    SPngSpec s;
+    SPngLayout s;
     s.m_Width = 1;
     s.m_Colour = 4;
     s.m_Raw = Unfiltered({{77, 99}});
@@ -145,7 +145,7 @@ TEST(CPngDecoder, GreyAlphaAndSixteenBitReduceToEightBits)
 TEST(CPngDecoder, InterlacedImageMatchesItsPlainTwin)
 {
     // 2 x 2 Adam7: pass 1 holds (0,0), pass 6 holds (1,0), pass 7 row 1.
-    SPngSpec s;
+    SPngLayout s;
     s.m_Width = 2;
     s.m_Height = 2;
     s.m_Colour = 0;
@@ -177,7 +177,7 @@ TEST(CPngDecoder, RefusesMissingAndEmptyInput)
 
 TEST(CPngDecoder, RefusesZeroAndOversizedDimensions)
 {
-    SPngSpec s;
+    SPngLayout s;
     s.m_Raw = Unfiltered({{1, 2, 3, 4}});
     s.m_Width = 0;
     EXPECT_FALSE(CDecoded(BuildPng(s)).m_Ok);
@@ -235,7 +235,7 @@ TEST(CPngDecoder, RefusesACorruptImageStreamWithValidChecksums)
     EXPECT_FALSE(CDecoded(png).m_Ok);
 
     // A valid stream holding too few rows, and a bad filter type.
-    SPngSpec s;
+    SPngLayout s;
     s.m_Width = 2;
     s.m_Height = 2;
     s.m_Raw = raw;
@@ -315,7 +315,7 @@ TEST(CPngDecoder, ReproducesTheArtworkTexels)
     std::vector<unsigned char> png = ReadBytes(DataPath("pause.png"));
     CDecoded d(png);
     ASSERT_TRUE(d.m_Ok);
-    SPngSpec s;
+    SPngLayout s;
     s.m_Width = 32;
     s.m_Height = 32;
     std::vector<std::vector<unsigned char>> rows(32);

@@ -76,7 +76,7 @@ inline std::vector<unsigned char> ZlibStored(const std::vector<unsigned char>& r
     return z;
 }
 
-struct SPngSpec
+struct SPngLayout
 {
     uint32_t m_Width = 1;
     uint32_t m_Height = 1;
@@ -88,7 +88,7 @@ struct SPngSpec
     std::vector<unsigned char> m_Raw;           // filtered scanlines (filter byte first)
 };
 
-inline std::vector<unsigned char> BuildPng(const SPngSpec& s)
+inline std::vector<unsigned char> BuildPng(const SPngLayout& s)
 {
     std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<unsigned char> ihdr;

@@ -364,6 +364,17 @@ void SetPlatformWindowFullScreen(CPlatformWindow* window, bool fullScreen)
 {
     if (!window || !window->m_Window)
         return;
+    // Cover the display first: a desktop without a window manager (bare
+    // Xvfb) grants the full-screen flag but leaves the window as it was.
+    const int display = std::max(SDL_GetWindowDisplayIndex(window->m_Window), 0);
+    SDL_Rect bounds;
+    if (fullScreen && SDL_GetDisplayBounds(display, &bounds) == 0)
+    {
+        SDL_SetWindowPosition(window->m_Window, bounds.x, bounds.y);
+        SDL_SetWindowSize(window->m_Window, bounds.w, bounds.h);
+    }
+    else if (!fullScreen)
+        SDL_SetWindowSize(window->m_Window, window->m_Width, window->m_Height);
     SDL_SetWindowFullscreen(window->m_Window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     window->m_FullScreen = fullScreen;
     UpdatePlatformWindowView(window);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "VideoFixture.h"
+#include "support/TestEnv.h"
 
 namespace {
 
@@ -106,9 +107,7 @@ TEST_F(VideoTest, MatricesMultiplyAsRowVectors)
 TEST_F(VideoTest, EffectsComeFromFilesWithBackslashPaths)
 {
     Open(true);
-    const std::string dir = std::string(ORBA_BINARY_DIR) + "/test-tmp/platform_video";
-    std::string command = "mkdir -p '" + dir + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string dir = MakeTempDir("platform_video_effects");
     const std::string path = dir + "/Test.fx";
     FILE* f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);

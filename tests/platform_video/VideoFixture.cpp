@@ -1,8 +1,16 @@
 #include "VideoFixture.h"
 
+#include <cstdlib>
+
 #include "platform/Win32.h"
 
 namespace {
+
+// OpenGL on Mesa without X unless the caller chose a driver.
+struct SOffscreen
+{
+    SOffscreen() { setenv("SDL_VIDEODRIVER", "offscreen", 0); }
+} s_Offscreen;
 
 LRESULT TestProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {

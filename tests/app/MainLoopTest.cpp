@@ -46,9 +46,17 @@ protected:
         g_App = &m_App;
         UseManualClock();
         g_Timer.Reset();
+        // Messages posted to no window reach the procedure of the class, as
+        // in the program.
+        WNDCLASSEXA wc;
+        wc.cbSize = 48;
+        wc.lpfnWndProc = WindowProc;
+        wc.lpszClassName = "Demo";
+        RegisterClassExA(&wc);
     }
     void TearDown() override
     {
+        UnregisterClassA("Demo", nullptr);
         g_App = m_Saved;
         UseRealClock();
         RemoveRecordingDevice();

@@ -85,49 +85,78 @@ std::vector<uint8_t> Id3v1()
 
 std::vector<float> MusicLike(int rate, double seconds)
 {
-    // Kick on every beat, a bass line, a three-note chord with overtones and
-    // a noise hi-hat on the off-beats, at 120 beats a minute; then brought
-    // to a mastered level (peak 0.95, RMS near -14 dBFS).
+    // A pop-like mix at 120 beats a minute: kick on every beat, snare on 2
+    // and 4, hi-hat on the off-beats, a bass line, a bright sawtooth lead
+    // over a chord pad, and a pink-noise bed standing for reverb and
+    // everything else; then limited and brought to a mastered level (peak
+    // 0.95, loud as a modern master).
     const int frames = static_cast<int>(rate * seconds);
     std::vector<float> out(static_cast<size_t>(frames) * 2);
     const double beat = 0.5;
     const double bass[] = {55.0, 55.0, 65.41, 49.0};
     const double chords[][3] = {{220.0, 261.63, 329.63}, {196.0, 246.94, 293.66}};
+    const double melody[] = {659.26, 587.33, 523.25, 587.33, 659.26, 783.99, 659.26, 523.25};
     uint32_t noise = 1;
+    double pink[7] = {};
+    double leadPhase = 0;
     for (int i = 0; i < frames; ++i)
     {
         double t = static_cast<double>(i) / rate;
         double inBeat = std::fmod(t, beat);
         int beatIndex = static_cast<int>(t / beat);
+        noise = noise * 1664525u + 1013904223u;
+        double white = static_cast<double>(noise >> 8) / (1 << 24) * 2 - 1;
+        // Paul Kellet's pink filter.
+        pink[0] = 0.99886 * pink[0] + white * 0.0555179;
+        pink[1] = 0.99332 * pink[1] + white * 0.0750759;
+        pink[2] = 0.96900 * pink[2] + white * 0.1538520;
+        pink[3] = 0.86650 * pink[3] + white * 0.3104856;
+        pink[4] = 0.55000 * pink[4] + white * 0.5329522;
+        pink[5] = -0.7616 * pink[5] - white * 0.0168980;
+        double pinkNoise = (pink[0] + pink[1] + pink[2] + pink[3] + pink[4] + pink[5] + pink[6] + white * 0.5362) * 0.11;
+        pink[6] = white * 0.115926;
+
         double kick = std::sin(2 * M_PI * (50.0 * inBeat + 40.0 * (1 - std::exp(-inBeat * 30)) / 30)) *
                       std::exp(-inBeat * 8);
+        double snare = (beatIndex % 2 == 1) ? (0.6 * white + 0.4 * std::sin(2 * M_PI * 190 * inBeat)) *
+                                                  std::exp(-inBeat * 18)
+                                            : 0.0;
+        double hat = white * std::exp(-std::fmod(t + beat / 2, beat) * 25);
         double f = bass[(beatIndex / 2) % 4];
         double bassWave = 0;
-        for (int h = 1; h <= 6; ++h)
+        for (int h = 1; h <= 8; ++h)
             bassWave += std::sin(2 * M_PI * f * h * t) / h;
         const double* chord = chords[(beatIndex / 4) % 2];
         double pad = 0;
         for (int n = 0; n < 3; ++n)
-            for (int h = 1; h <= 4; ++h)
+            for (int h = 1; h <= 6; ++h)
                 pad += std::sin(2 * M_PI * chord[n] * h * t + n) / (h * h);
-        noise = noise * 1664525u + 1013904223u;
-        double white = static_cast<double>(noise >> 8) / (1 << 24) * 2 - 1;
-        double offBeat = std::fmod(t + beat / 2, beat);
-        double hatEnv = std::exp(-offBeat * 40);
-        double left = 0.9 * kick + 0.35 * bassWave + 0.12 * pad + 0.15 * white * hatEnv;
-        double right = 0.9 * kick + 0.35 * bassWave + 0.12 * pad * 0.8 + 0.15 * white * hatEnv;
-        out[i * 2] = static_cast<float>(left);
-        out[i * 2 + 1] = static_cast<float>(right);
+        // Band-limited sawtooth lead with a little vibrato.
+        double lf = melody[(beatIndex) % 8] * (1 + 0.004 * std::sin(2 * M_PI * 5 * t));
+        leadPhase += 2 * M_PI * lf / rate;
+        double lead = 0;
+        for (int h = 1; h * lf < 16000; ++h)
+            lead += std::sin(h * leadPhase) / h;
+        lead *= 0.5 + 0.5 * std::exp(-inBeat * 4);
+        double mono = 0.8 * kick + 0.3 * snare + 0.12 * hat + 0.3 * bassWave + 0.08 * pad + 0.12 * lead +
+                      0.25 * pinkNoise;
+        out[i * 2] = static_cast<float>(mono + 0.02 * pinkNoise);
+        out[i * 2 + 1] = static_cast<float>(mono - 0.02 * pinkNoise);
     }
-    // Gentle limiting, then normalise the peak.
+    // Limited hard, as masters are, then the peak normalised.
     float peak = 0;
     for (float& s : out)
     {
-        s = std::tanh(s * 1.5f);
+        s = std::tanh(s * 2.0f);
         peak = std::max(peak, std::fabs(s));
     }
+    double energy = 0;
     for (float& s : out)
+    {
         s *= 0.95f / peak;
+        energy += s * s;
+    }
+    std::printf("music-like signal: RMS %.1f dBFS\n", 10 * std::log10(energy / out.size()));
     return out;
 }
 
@@ -224,7 +253,15 @@ CTestFile Make(const std::string& name)
     else if (name == "mono22.wav")
         command = tone(22050, 1, 1.0) + "-b 16 '" + tmp + "' synth 1.0 sine 1000 vol 0.5";
     else if (name == "sine1k.wav")
-        command = tone(44100, 2, 1.0) + "-e floating-point -b 32 '" + tmp + "' synth 1.0 sine 1000";
+    {
+        // sox's synth stays under full scale: written here.
+        file.m_Rate = 44100;
+        file.m_Frames = 44100;
+        std::vector<float> data(44100 * 2);
+        for (int i = 0; i < 44100; ++i)
+            data[i * 2] = data[i * 2 + 1] = static_cast<float>(std::sin(2 * M_PI * 1000.0 * i / 44100.0));
+        WriteFloatWav(tmp, 44100, data);
+    }
     else if (name == "sine_bin23.wav")
     {
         // 23 × 44100 / 1024 Hz: exactly on bin 23, so no scalloping loss.
@@ -243,7 +280,12 @@ CTestFile Make(const std::string& name)
         WriteFloatWav(tmp, 44100, std::vector<float>(22050 * 2, 0.25f));
     }
     else if (name == "silence.wav")
-        command = tone(44100, 2, 1.0) + "-b 16 '" + tmp + "' trim 0 1.0";
+    {
+        // Digital silence (sox would dither a 16-bit file).
+        file.m_Rate = 44100;
+        file.m_Frames = 44100;
+        WriteFloatWav(tmp, 44100, std::vector<float>(44100 * 2, 0.0f));
+    }
     else if (name == "music.wav")
     {
         file.m_Rate = 44100;

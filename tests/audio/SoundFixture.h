@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 class SilentSoundTest : public ::testing::Test
 {
@@ -42,4 +44,12 @@ inline signed char CountEnd(FSOUND_STREAM*, void*, int, void* user)
         count->m_When.store(NowSeconds());
     count->m_Count.fetch_add(1);
     return 1;
+}
+
+// The test module is 16 rows of 60 ms; libopenmpt renders 100 ms of tail
+// after the last row before it reports the end.
+inline void ExpectSongEndTime(int ms)
+{
+    EXPECT_GE(ms, 960);
+    EXPECT_LE(ms, 1080);
 }

@@ -95,8 +95,7 @@ void CVoiceClock::Record(int64_t outFrame, int64_t voiceFrame, int count)
             {
                 uint32_t seq = m_Seq.load(std::memory_order_relaxed);
                 m_Seq.store(seq + 1, std::memory_order_relaxed);
-                std::atomic_thread_fence(std::memory_order_release);
-                m_Length[last].store(lastLength + count, std::memory_order_relaxed);
+                m_Length[last].store(lastLength + count, std::memory_order_release);
                 m_Seq.store(seq + 2, std::memory_order_release);
             }
             return;
@@ -107,12 +106,11 @@ void CVoiceClock::Record(int64_t outFrame, int64_t voiceFrame, int count)
     }
     uint32_t seq = m_Seq.load(std::memory_order_relaxed);
     m_Seq.store(seq + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
     int at = static_cast<int>(n % kRuns);
-    m_Out[at].store(outFrame, std::memory_order_relaxed);
-    m_Voice[at].store(voiceFrame, std::memory_order_relaxed);
-    m_Length[at].store(count, std::memory_order_relaxed);
-    m_Count.store(n + 1, std::memory_order_relaxed);
+    m_Out[at].store(outFrame, std::memory_order_release);
+    m_Voice[at].store(voiceFrame, std::memory_order_release);
+    m_Length[at].store(count, std::memory_order_release);
+    m_Count.store(n + 1, std::memory_order_release);
     if (n == 0)
         m_First.store(outFrame, std::memory_order_relaxed);
     m_Seq.store(seq + 2, std::memory_order_release);
@@ -128,27 +126,26 @@ int64_t CVoiceClock::PositionAt(int64_t outFrame) const
             std::this_thread::yield();
             continue;
         }
-        uint32_t n = m_Count.load(std::memory_order_relaxed);
+        uint32_t n = m_Count.load(std::memory_order_acquire);
         int64_t result = 0;
         if (n > 0)
         {
             uint32_t oldest = n > static_cast<uint32_t>(kRuns) ? n - kRuns : 0;
             // The oldest run kept: what came before it was played already.
             int at = static_cast<int>(oldest % kRuns);
-            result = m_Voice[at].load(std::memory_order_relaxed);
+            result = m_Voice[at].load(std::memory_order_acquire);
             for (uint32_t i = n; i-- > oldest;)
             {
                 at = static_cast<int>(i % kRuns);
-                int64_t out = m_Out[at].load(std::memory_order_relaxed);
+                int64_t out = m_Out[at].load(std::memory_order_acquire);
                 if (out <= outFrame)
                 {
-                    int64_t length = m_Length[at].load(std::memory_order_relaxed);
-                    result = m_Voice[at].load(std::memory_order_relaxed) + std::min(outFrame - out, length);
+                    int64_t length = m_Length[at].load(std::memory_order_acquire);
+                    result = m_Voice[at].load(std::memory_order_acquire) + std::min(outFrame - out, length);
                     break;
                 }
             }
         }
-        std::atomic_thread_fence(std::memory_order_acquire);
         if (m_Seq.load(std::memory_order_relaxed) == before)
             return result;
     }
@@ -171,13 +168,12 @@ void CSoundMixer::Mix(float* out, int frames, int latency, double framesPerSecon
 
     uint32_t seq = m_ClockSeq.load(std::memory_order_relaxed);
     m_ClockSeq.store(seq + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    m_ClockFrame.store(start, std::memory_order_relaxed);
-    m_ClockNanos.store(SoundNowNanos(), std::memory_order_relaxed);
-    m_ClockLatency.store(latency, std::memory_order_relaxed);
-    m_ClockBlock.store(frames, std::memory_order_relaxed);
-    m_ClockRate.store(framesPerSecond, std::memory_order_relaxed);
-    m_ClockValid.store(true, std::memory_order_relaxed);
+    m_ClockFrame.store(start, std::memory_order_release);
+    m_ClockNanos.store(SoundNowNanos(), std::memory_order_release);
+    m_ClockLatency.store(latency, std::memory_order_release);
+    m_ClockBlock.store(frames, std::memory_order_release);
+    m_ClockRate.store(framesPerSecond, std::memory_order_release);
+    m_ClockValid.store(true, std::memory_order_release);
     m_ClockSeq.store(seq + 2, std::memory_order_release);
 
     const float gain = m_Gain.load(std::memory_order_relaxed);
@@ -280,11 +276,10 @@ bool CSoundMixer::OutputClock(int64_t* blockFrame, int* blockFrames, double* mix
             std::this_thread::yield();
             continue;
         }
-        bool valid = m_ClockValid.load(std::memory_order_relaxed);
-        int64_t frame = m_ClockFrame.load(std::memory_order_relaxed);
-        int64_t nanos = m_ClockNanos.load(std::memory_order_relaxed);
-        int block = m_ClockBlock.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        bool valid = m_ClockValid.load(std::memory_order_acquire);
+        int64_t frame = m_ClockFrame.load(std::memory_order_acquire);
+        int64_t nanos = m_ClockNanos.load(std::memory_order_acquire);
+        int block = m_ClockBlock.load(std::memory_order_acquire);
         if (m_ClockSeq.load(std::memory_order_relaxed) != before)
             continue;
         if (blockFrame)
@@ -307,13 +302,12 @@ int64_t CSoundMixer::HeardFrame() const
             std::this_thread::yield();
             continue;
         }
-        bool valid = m_ClockValid.load(std::memory_order_relaxed);
-        int64_t frame = m_ClockFrame.load(std::memory_order_relaxed);
-        int64_t nanos = m_ClockNanos.load(std::memory_order_relaxed);
-        int latency = m_ClockLatency.load(std::memory_order_relaxed);
-        int block = m_ClockBlock.load(std::memory_order_relaxed);
-        double rate = m_ClockRate.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        bool valid = m_ClockValid.load(std::memory_order_acquire);
+        int64_t frame = m_ClockFrame.load(std::memory_order_acquire);
+        int64_t nanos = m_ClockNanos.load(std::memory_order_acquire);
+        int latency = m_ClockLatency.load(std::memory_order_acquire);
+        int block = m_ClockBlock.load(std::memory_order_acquire);
+        double rate = m_ClockRate.load(std::memory_order_acquire);
         if (m_ClockSeq.load(std::memory_order_relaxed) != before)
             continue;
         if (!valid)

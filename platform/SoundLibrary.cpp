@@ -100,6 +100,7 @@ public:
     void StartRun(CVoice* voice);
     void StopRun(CVoice* voice);
     int64_t HeardSourceFrame(CVoice* voice);
+    void Wake() { m_Wake.notify_one(); }
 
     CSoundMixer m_Mixer;
     CSoundOutput m_Output;
@@ -196,7 +197,7 @@ void CSoundLibrary::StartRun(CVoice* voice)
     voice->m_EndRaised = false;
     voice->m_Playing = true;
     voice->m_HasPlayed = true;
-    m_Wake.notify_one();
+    Wake();
 }
 
 void CSoundLibrary::StopRun(CVoice* voice)
@@ -236,12 +237,18 @@ void CSoundLibrary::DecoderLoop()
     std::unique_lock<std::mutex> lock(m_Lock);
     while (!m_Quit)
     {
-        bool more = false;
+        bool more = false, playing = false;
         for (CVoice* voice : m_Voices)
+        {
             more |= Service(voice);
+            playing |= voice->m_Playing && !voice->m_EndRaised;
+        }
         // Rings are 0.74 s deep: a 5 ms nap between rounds keeps them full
-        // without a wake-up from the audio callback.
-        if (!more)
+        // (and ends noticed) without a wake-up from the audio callback.
+        // With nothing playing, sleep until a play.
+        if (!playing)
+            m_Wake.wait(lock);
+        else if (!more)
             m_Wake.wait_for(lock, std::chrono::milliseconds(5));
     }
 }
@@ -449,7 +456,7 @@ signed char FMUSIC_PlaySong(FMUSIC_MODULE* module)
 
 signed char FMUSIC_SetLooping(FMUSIC_MODULE* module, signed char looping)
 {
-    return WithVoice<signed char>(module, 0, [&](CSoundLibrary&) {
+    return WithVoice<signed char>(module, 0, [&](CSoundLibrary& library) {
         module->m_LoopCount = looping ? -1 : 0;
         module->m_Source->SetRepeat(looping != 0);
         // Already decoded to its end but not yet heard to it: start over, as
@@ -460,6 +467,7 @@ signed char FMUSIC_SetLooping(FMUSIC_MODULE* module, signed char looping)
             module->m_InputEnded = false;
             module->m_RunDecoded = false;
             module->m_DecodeDone.store(false);
+            library.Wake();
         }
         return 1;
     });

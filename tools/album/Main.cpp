@@ -196,11 +196,12 @@ int main(int argc, char** argv)
     std::atomic<int> failures{0};
     std::mutex printLock;
     auto worker = [&]() {
+        album::SRenderSpace space;
+        std::vector<float> left, right;
         for (size_t i = next++; i < todo.size(); i = next++) {
             int day = todo[i];
             album::CSong song(o.m_Seed, day, o.m_Seconds);
-            std::vector<float> left, right;
-            song.Render(left, right);
+            song.Render(left, right, space);
             const fs::path final = out / DayName(day);
             const fs::path part = out / ("." + DayName(day) + ".part");
             std::string error;

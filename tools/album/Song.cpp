@@ -18,7 +18,7 @@ namespace {
 const char* const kNoteNames[12] = {"C", "C#", "D", "Eb", "E", "F", "F#", "G", "Ab", "A", "Bb", "B"};
 
 constexpr double kTail = 2.5;          // seconds of ring-out after the last bar
-constexpr float kCeiling = 0.87f;      // about -1.2 dBFS before encoding
+constexpr float kCeiling = 0.79f;      // -2 dBFS before encoding: mp3 overshoots by up to 1.5 dB
 constexpr float kTargetRms = 0.27f;    // about -11.4 dBFS over the whole piece
 
 char StepOf(const char* pattern, int i)
@@ -302,13 +302,14 @@ struct SComposer
             if (brk && barIn == s.m_Bars - 1 && !fill && step % 2 == 0)
                 Add(EPart::Snare, t, 0.0f, 0.0f, 0.2f + 0.04f * float(step), 0.0f);
             char o = StepOf(open, step);
-            bool openHit = useHats && o != '.' && !brk;
+            bool openHit = useHats && o != '.' && !brk && !(intro && !useKick);
             if (openHit)
                 Add(EPart::OpenHat, t, 0.0f, 0.0f, (o == 'x' ? 0.9f : 0.5f) * m_Rng.Range(0.85f, 1.0f), 0.3f);
             char h = StepOf(hat, step);
             if (useHats && h != '.' && !openHit) {
                 double jitter = m_Rng.Range(-0.002f, 0.002f);
-                float v = (h == 'x' ? 0.9f : 0.5f) * accent * m_Rng.Range(0.8f, 1.0f) * (brk ? 0.6f : 1.0f);
+                float soft = brk || (intro && !useKick) ? 0.5f : 1.0f;
+                float v = (h == 'x' ? 0.9f : 0.5f) * accent * m_Rng.Range(0.8f, 1.0f) * soft;
                 Add(EPart::Hat, std::max(0.0, t + jitter), 0.0f, 0.0f, v, 0.25f);
             }
             char sh = StepOf(shaker, step);
@@ -489,7 +490,7 @@ void CSong::Compose(uint64_t seed, double seconds)
         m_Voices.m_Pad.m_Amp.m_Attack = 0.003f;
         m_Voices.m_Pad.m_Amp.m_Release = 0.06f;
     }
-    m_Info.m_Timbres = m_Voices.m_BassName + " bass, " + m_Voices.m_PadName + " chords, " +
+    m_Info.m_Timbres = m_Voices.m_BassName + ", " + m_Voices.m_PadName + " chords, " +
                        m_Voices.m_LeadName + " melody";
     if (style.m_ArpSteps > 0)
         m_Info.m_Timbres += ", " + m_Voices.m_ArpName + " arpeggio";
@@ -532,7 +533,7 @@ void CSong::Compose(uint64_t seed, double seconds)
     CMotif motifA2 = VaryEnding(motifA, rng);
     CMotif motifB = MakeMotif(rng, grid, std::min(1.0f, style.m_LeadDensity * 1.2f), style.m_Staccato);
     CMotif motifB2 = VaryEnding(motifB, rng);
-    int homeNote = NoteAtOrAbove(root, style.m_LeadCentre - 6);
+    int homeNote = NoteAtOrAbove(root, style.m_LeadCentre - 8);
 
     std::vector<SSection> form = MakeForm(bars);
     std::ostringstream formText;
@@ -605,14 +606,55 @@ std::string CSong::Describe() const
 
 // ---- [4] render ------------------------------------------------------------------
 
-void CSong::Render(std::vector<float>& left, std::vector<float>& right) const
+namespace {
+
+// Drum hits differ only in level, so each is rendered once (a few variants
+// of the noisy ones) and mixed in like a sample.
+template <class F> std::vector<float> OneShot(F render)
+{
+    SBus bus;
+    bus.Resize(size_t(2.5 * kRate), true);
+    CVoiceWriter out(bus, bus, SRoute());
+    render(out);
+    size_t end = bus.m_L.size();
+    while (end > 0 && bus.m_L[end - 1] == 0.0f)
+        --end;
+    bus.m_L.resize(end);
+    return bus.m_L; // centre pan at unity gain: the left side is the mono hit
+}
+
+void AddShot(CVoiceWriter& out, size_t start, const std::vector<float>& shot, float velocity)
+{
+    for (size_t i = 0; i < shot.size(); ++i)
+        out.Add(start + i, shot[i] * velocity);
+}
+
+} // namespace
+
+void CSong::Render(std::vector<float>& left, std::vector<float>& right, SRenderSpace& space) const
 {
     const size_t frames = m_Info.m_Frames;
-    SBus main, duck;
+    SBus& main = space.m_Main;
+    SBus& duck = space.m_Duck;
     main.Resize(frames, true);
     const bool ducking = m_Duck > 0.0f;
     if (ducking)
         duck.Resize(frames, false);
+
+    std::vector<std::vector<float>> kick, snare, hat, open, shaker, crash;
+    kick.push_back(OneShot([&](CVoiceWriter& o) { RenderKick(o, 0, m_Voices.m_Kick, 1.0f, 1.0f); }));
+    for (uint32_t v = 0; v < 4; ++v) {
+        uint32_t seed = m_NoiseSeed * 7919u + v * 104729u + 1u;
+        if (v < 3)
+            snare.push_back(OneShot([&](CVoiceWriter& o) { RenderSnare(o, 0, m_Voices.m_Snare, 1.0f, seed); }));
+        hat.push_back(OneShot([&](CVoiceWriter& o) { RenderHat(o, 0, m_Voices.m_Hat, 1.0f, false, seed); }));
+        if (v < 2)
+            open.push_back(OneShot([&](CVoiceWriter& o) { RenderHat(o, 0, m_Voices.m_Hat, 1.0f, true, seed); }));
+        if (v < 3)
+            shaker.push_back(OneShot([&](CVoiceWriter& o) { RenderShaker(o, 0, 1.0f, seed); }));
+        if (v < 1)
+            crash.push_back(OneShot([&](CVoiceWriter& o) { RenderCrash(o, 0, 1.0f, seed); }));
+    }
 
     SKickPatch tom = m_Voices.m_Kick;
     tom.m_StartHz = 180.0f;
@@ -633,8 +675,8 @@ void CSong::Render(std::vector<float>& left, std::vector<float>& right) const
         switch (e.m_Part) {
         case EPart::Kick: route.m_Gain = 0.32f; route.m_Pan = 0.0f; break;
         case EPart::Snare: route.m_Gain = 0.5f; route.m_Reverb = 0.35f * rv; break;
-        case EPart::Hat: route.m_Gain = 0.4f; route.m_Reverb = 0.08f * rv; break;
-        case EPart::OpenHat: route.m_Gain = 0.3f; route.m_Reverb = 0.12f * rv; break;
+        case EPart::Hat: route.m_Gain = 0.3f; route.m_Reverb = 0.08f * rv; break;
+        case EPart::OpenHat: route.m_Gain = 0.22f; route.m_Reverb = 0.12f * rv; break;
         case EPart::Shaker: route.m_Gain = 0.22f; route.m_Reverb = 0.1f * rv; break;
         case EPart::Crash: route.m_Gain = 0.2f; route.m_Reverb = 0.2f * rv; break;
         case EPart::Tom: route.m_Gain = 0.25f; route.m_Reverb = 0.25f * rv; break;
@@ -647,13 +689,13 @@ void CSong::Render(std::vector<float>& left, std::vector<float>& right) const
         }
         CVoiceWriter out(toDuck && ducking ? duck : main, main, route);
         switch (e.m_Part) {
-        case EPart::Kick: RenderKick(out, start, m_Voices.m_Kick, e.m_Velocity, 1.0f); break;
+        case EPart::Kick: AddShot(out, start, kick[0], e.m_Velocity); break;
         case EPart::Tom: RenderKick(out, start, tom, e.m_Velocity, e.m_Note * 0.5f); break;
-        case EPart::Snare: RenderSnare(out, start, m_Voices.m_Snare, e.m_Velocity, seed); break;
-        case EPart::Hat: RenderHat(out, start, m_Voices.m_Hat, e.m_Velocity, false, seed); break;
-        case EPart::OpenHat: RenderHat(out, start, m_Voices.m_Hat, e.m_Velocity, true, seed); break;
-        case EPart::Shaker: RenderShaker(out, start, e.m_Velocity, seed); break;
-        case EPart::Crash: RenderCrash(out, start, e.m_Velocity, seed); break;
+        case EPart::Snare: AddShot(out, start, snare[i % snare.size()], e.m_Velocity); break;
+        case EPart::Hat: AddShot(out, start, hat[i % hat.size()], e.m_Velocity); break;
+        case EPart::OpenHat: AddShot(out, start, open[i % open.size()], e.m_Velocity); break;
+        case EPart::Shaker: AddShot(out, start, shaker[i % shaker.size()], e.m_Velocity); break;
+        case EPart::Crash: AddShot(out, start, crash[0], e.m_Velocity); break;
         case EPart::Bass: RenderNote(out, start, e.m_Length, e.m_Note, e.m_Velocity, m_Voices.m_Bass, seed); break;
         case EPart::Pad: RenderNote(out, start, e.m_Length, e.m_Note, e.m_Velocity, m_Voices.m_Pad, seed); break;
         case EPart::Lead:
@@ -665,7 +707,8 @@ void CSong::Render(std::vector<float>& left, std::vector<float>& right) const
 
     // Pump the ducked bus under each kick, the way a sidechain would.
     if (ducking) {
-        std::vector<float> gain(frames, 1.0f);
+        std::vector<float>& gain = space.m_DuckGain;
+        gain.assign(frames, 1.0f);
         for (const SEvent& e : m_Events) {
             if (e.m_Part != EPart::Kick)
                 continue;
@@ -681,13 +724,11 @@ void CSong::Render(std::vector<float>& left, std::vector<float>& right) const
             main.m_L[i] += duck.m_L[i] * gain[i];
             main.m_R[i] += duck.m_R[i] * gain[i];
         }
-        duck = SBus();
     }
 
     // The echo also feeds the room, so repeats sit in the same space.
     ApplyDelay(main.m_Delay, main.m_L, main.m_R, main.m_Reverb, m_DelaySeconds, m_DelayFeedback, 0.8f,
                0.2f * m_ReverbLevel);
-    main.m_Delay = std::vector<float>();
     ApplyReverb(main.m_Reverb, main.m_L, main.m_R, m_ReverbSize, 0.35f, 1.0f);
 
     // Low cut against DC and sub rumble, then the fade.
@@ -721,8 +762,7 @@ void CSong::Render(std::vector<float>& left, std::vector<float>& right) const
     };
     double level = rms(main.m_L, main.m_R);
     double gain = level > 1e-9 ? kTargetRms / level : 1.0;
-    main.m_Reverb = std::vector<float>();
-    CLimiter limiter;
+    CLimiter& limiter = space.m_Limiter;
     for (int pass = 0; pass < 3; ++pass) {
         left = main.m_L;
         right = main.m_R;

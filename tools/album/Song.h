@@ -48,6 +48,15 @@ struct SVoices
     std::string m_BassName, m_PadName, m_LeadName, m_ArpName;
 };
 
+// Buffers a worker keeps from one song to the next, so each piece does not
+// fault in hundreds of megabytes of fresh pages.
+struct SRenderSpace
+{
+    SBus m_Main, m_Duck;
+    std::vector<float> m_DuckGain;
+    CLimiter m_Limiter;
+};
+
 class CSong
 {
 public:
@@ -59,7 +68,7 @@ public:
     const std::vector<SEvent>& Events() const { return m_Events; }
 
     // Renders and masters: peaks under the ceiling, loudness near the target.
-    void Render(std::vector<float>& left, std::vector<float>& right) const;
+    void Render(std::vector<float>& left, std::vector<float>& right, SRenderSpace& space) const;
 
 private:
     void Compose(uint64_t seed, double seconds);

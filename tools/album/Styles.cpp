@@ -27,7 +27,7 @@ const SStyle kStyles[] = {
      {"..x-..x-..x-..x-", "..x-..x-..x-.5o.", "x-.x..o.x-.5..o."},
      EPadPlay::Stabs, {"..x..x....x..x..", "x..x..x...x..x..", "...x..x....x..x."},
      true, 0.45f, 72, 16, false, true, 16, 33,
-     {"bass pluck", "bass fm"}, {"e-piano", "organ", "stab"}, {"bell", "pluck lead", "flute"}, {"pluck", "bell arp"},
+     {"pluck bass", "fm bass"}, {"e-piano", "organ", "stab"}, {"bell", "pluck lead", "flute"}, {"pluck", "bell arp"},
      0.6f, 0.45f, 0.25f, 0.35f},
 
     {"synthwave", 96, 112, {Minor, Dorian, Major}, 0.0f, 0.0f, EKit::Club, false,
@@ -39,7 +39,7 @@ const SStyle kStyles[] = {
      {"x-x-x-x-x-x-x-o-", "x-x-o-x-x-x-o-x-", "xxxxxxxxxxxxxxxx"},
      EPadPlay::Sustain, {},
      false, 0.45f, 74, 16, false, false, 16, 33,
-     {"bass pluck", "bass reese"}, {"supersaw", "strings"}, {"saw lead", "square lead"}, {"saw arp", "square arp"},
+     {"pluck bass", "reese bass"}, {"supersaw", "strings"}, {"saw lead", "square lead"}, {"saw arp", "square arp"},
      0.85f, 0.6f, 0.3f, 0.15f},
 
     {"lo-fi hip-hop", 78, 92, {Dorian, Minor, Mixolydian}, 0.2f, 0.3f, EKit::Acoustic, false,
@@ -51,7 +51,7 @@ const SStyle kStyles[] = {
      {"x-----.x--.x----", "x--------.x--5--", "x---.--3x-----a-"},
      EPadPlay::Sustain, {},
      true, 0.35f, 72, 16, false, true, 0, 33,
-     {"bass sub"}, {"e-piano", "warm pad"}, {"flute", "bell"}, {"bell arp"},
+     {"sub bass"}, {"e-piano", "warm pad"}, {"flute", "bell"}, {"bell arp"},
      0.55f, 0.45f, 0.2f, 0.0f},
 
     {"techno", 126, 134, {Phrygian, Minor}, 0.0f, 0.04f, EKit::Club, true,
@@ -63,7 +63,7 @@ const SStyle kStyles[] = {
      {"..xx..xx..xx..xx", "..x-..x-..xx..x-", ".xx..xx..xx..xx."},
      EPadPlay::Sustain, {},
      false, 0.8f, 62, 16, true, false, 0, 31,
-     {"bass pluck", "bass fm"}, {"strings", "warm pad"}, {"acid"}, {"bell arp"},
+     {"pluck bass", "fm bass"}, {"strings", "warm pad"}, {"acid"}, {"bell arp"},
      0.5f, 0.4f, 0.35f, 0.4f},
 
     {"drum and bass", 164, 174, {Minor, Dorian}, 0.0f, 0.03f, EKit::Acoustic, false,
@@ -75,7 +75,7 @@ const SStyle kStyles[] = {
      {"x-------x-------", "x-----x-x-------", "x-------a-------"},
      EPadPlay::Sustain, {},
      false, 0.35f, 74, 8, false, false, 0, 29,
-     {"bass reese"}, {"warm pad", "strings"}, {"bell", "pluck lead", "flute"}, {"bell arp"},
+     {"reese bass"}, {"warm pad", "strings"}, {"bell", "pluck lead", "flute"}, {"bell arp"},
      0.9f, 0.55f, 0.3f, 0.2f},
 
     {"chiptune", 140, 160, {Major, Lydian, Mixolydian}, 0.0f, 0.0f, EKit::Chip, false,
@@ -87,7 +87,7 @@ const SStyle kStyles[] = {
      {"x-o-x-o-x-o-x-o-", "x-x-o-x-5-x-o-x-"},
      EPadPlay::Stabs, {"x...x...x...x...", "x..x..x.x..x..x."},
      false, 0.6f, 76, 16, true, false, 16, 45,
-     {"bass triangle"}, {"square pad"}, {"square lead"}, {"square arp"},
+     {"triangle bass"}, {"square pad"}, {"square lead"}, {"square arp"},
      0.3f, 0.2f, 0.15f, 0.0f},
 
     {"trance", 134, 140, {Minor, HarmonicMinor, Phrygian}, 0.0f, 0.0f, EKit::Club, true,
@@ -99,7 +99,7 @@ const SStyle kStyles[] = {
      {".xxx.xxx.xxx.xxx", "..x-..x-..x-..x-"},
      EPadPlay::Gated, {"x.xx.xx.x.xx.x.x", "xx.xx.xx.xx.x.xx"},
      false, 0.5f, 76, 16, false, false, 16, 33,
-     {"bass pluck"}, {"supersaw"}, {"saw lead", "supersaw lead"}, {"pluck", "saw arp"},
+     {"pluck bass"}, {"supersaw"}, {"saw lead", "supersaw lead"}, {"pluck", "saw arp"},
      0.8f, 0.55f, 0.35f, 0.5f},
 
     {"disco funk", 112, 122, {Dorian, Mixolydian}, 0.05f, 0.1f, EKit::Acoustic, false,
@@ -111,7 +111,7 @@ const SStyle kStyles[] = {
      {"x-o-x-o-x-o-x-o-", "x.o.x.ox.5o.x.oa", "x.ox.5o.x.ox.5oa"},
      EPadPlay::Stabs, {"..x.x..x..x.x..x", ".x..x.x..x..x.x."},
      true, 0.6f, 72, 16, true, true, 0, 33,
-     {"bass pluck", "bass fm"}, {"clav", "organ"}, {"brass", "square lead"}, {"pluck"},
+     {"pluck bass", "fm bass"}, {"clav", "organ"}, {"brass", "square lead"}, {"pluck"},
      0.5f, 0.4f, 0.2f, 0.15f},
 
     {"dub", 70, 80, {Minor, Dorian, Mixolydian}, 0.12f, 0.22f, EKit::Acoustic, false,
@@ -123,7 +123,7 @@ const SStyle kStyles[] = {
      {"x---..5-x-..a---", "x-.x5-..o-.x5-a-", "x---x-5-.-x-a---"},
      EPadPlay::Skank, {"..x...x...x...x.", "..x...x...x..xx."},
      false, 0.35f, 70, 16, false, true, 0, 33,
-     {"bass sub"}, {"organ", "clav"}, {"melodica", "flute"}, {"bell arp"},
+     {"sub bass"}, {"organ", "clav"}, {"melodica", "flute"}, {"bell arp"},
      0.75f, 0.5f, 0.45f, 0.0f},
 
     {"chillwave", 88, 104, {Lydian, Major, Mixolydian}, 0.0f, 0.08f, EKit::Club, true,
@@ -135,7 +135,7 @@ const SStyle kStyles[] = {
      {"x-------x---x---", "x-------x-5-a---"},
      EPadPlay::Sustain, {},
      true, 0.4f, 76, 16, false, true, 8, 33,
-     {"bass sub", "bass pluck"}, {"warm pad", "strings"}, {"bell", "flute"}, {"bell arp", "pluck"},
+     {"sub bass", "pluck bass"}, {"warm pad", "strings"}, {"bell", "flute"}, {"bell arp", "pluck"},
      0.9f, 0.6f, 0.4f, 0.3f},
 
     {"electro pop", 120, 130, {Minor, Major, Dorian}, 0.0f, 0.02f, EKit::Club, true,
@@ -147,7 +147,7 @@ const SStyle kStyles[] = {
      {"x.xo.xx.x.xo.x5.", "x-.xx-.xx-.xx-.x", "x.o.x.5.x.o.x.5."},
      EPadPlay::Sustain, {},
      false, 0.6f, 74, 16, true, false, 8, 33,
-     {"bass fm", "bass pluck"}, {"strings", "supersaw"}, {"square lead", "saw lead"}, {"square arp"},
+     {"fm bass", "pluck bass"}, {"strings", "supersaw"}, {"square lead", "saw lead"}, {"square arp"},
      0.6f, 0.45f, 0.3f, 0.25f},
 };
 // clang-format on
@@ -172,7 +172,7 @@ SPatch MakePatch(const std::string& name, CRandom& rng)
 {
     SPatch p;
     auto jitter = [&](float v, float amount) { return v * rng.Range(1.0f - amount, 1.0f + amount); };
-    if (name == "bass sub") {
+    if (name == "sub bass") {
         p.m_Wave = EWave::Triangle;
         p.m_Sub = 0.8f;
         p.m_Cutoff = jitter(300.0f, 0.2f);
@@ -180,7 +180,7 @@ SPatch MakePatch(const std::string& name, CRandom& rng)
         p.m_Amp = Adsr(0.005f, 0.4f, 0.8f, 0.12f);
         p.m_FilterEnv = Adsr(0.002f, 0.15f, 0.2f, 0.1f);
         p.m_Gain = 1.1f;
-    } else if (name == "bass pluck") {
+    } else if (name == "pluck bass") {
         p.m_Wave = rng.Chance(0.5) ? EWave::Saw : EWave::Square;
         p.m_Sub = 0.5f;
         p.m_Cutoff = jitter(260.0f, 0.25f);
@@ -190,7 +190,7 @@ SPatch MakePatch(const std::string& name, CRandom& rng)
         p.m_FilterEnv = Adsr(0.002f, jitter(0.14f, 0.3f), 0.1f, 0.1f);
         p.m_Drive = 0.6f;
         p.m_Gain = 0.8f;
-    } else if (name == "bass fm") {
+    } else if (name == "fm bass") {
         p.m_Kind = EVoice::Fm;
         p.m_FmRatio = rng.Chance(0.5) ? 1.0f : 2.0f;
         p.m_FmIndex = jitter(3.0f, 0.25f);
@@ -198,7 +198,7 @@ SPatch MakePatch(const std::string& name, CRandom& rng)
         p.m_Sub = 0.6f;
         p.m_Amp = Adsr(0.003f, 0.3f, 0.6f, 0.08f);
         p.m_Gain = 0.7f;
-    } else if (name == "bass reese") {
+    } else if (name == "reese bass") {
         p.m_Wave = EWave::Saw;
         p.m_Unison = 3;
         p.m_Detune = jitter(22.0f, 0.3f);
@@ -210,7 +210,7 @@ SPatch MakePatch(const std::string& name, CRandom& rng)
         p.m_FilterEnv = Adsr(0.3f, 0.8f, 0.4f, 0.2f);
         p.m_Drive = 0.8f;
         p.m_Gain = 0.85f;
-    } else if (name == "bass triangle") {
+    } else if (name == "triangle bass") {
         p.m_Wave = EWave::Triangle;
         p.m_Cutoff = 6000.0f;
         p.m_EnvOctaves = 0.0f;

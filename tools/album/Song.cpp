@@ -277,7 +277,8 @@ struct SComposer
                const char* snare, const char* hat, const char* open, const char* shaker, bool toms)
     {
         bool intro = s.m_Kind == ESection::Intro, brk = s.m_Kind == ESection::Break;
-        bool useKick = !brk && (!intro || barIn >= s.m_Bars / 2);
+        // Intros start with chords and hats; the kick joins after a bar or two.
+        bool useKick = !brk && (!intro || barIn >= std::max(1, s.m_Bars / 4));
         bool useSnare = !brk && !intro;
         bool useHats = !brk || barIn >= s.m_Bars - 2;
         if (crash)
@@ -495,6 +496,8 @@ void CSong::Compose(uint64_t seed, double seconds)
     if (style.m_ArpSteps > 0)
         m_Info.m_Timbres += ", " + m_Voices.m_ArpName + " arpeggio";
     m_Duck = style.m_Duck;
+    m_PadGain = style.m_PadPlay == EPadPlay::Skank ? 1.7f : style.m_PadPlay == EPadPlay::Stabs ? 1.4f
+              : style.m_PadPlay == EPadPlay::Gated ? 1.3f : 1.0f;
     m_ReverbSize = style.m_ReverbSize;
     m_ReverbLevel = style.m_ReverbLevel;
     m_DelayLevel = style.m_DelayLevel;
@@ -557,17 +560,17 @@ void CSong::Compose(uint64_t seed, double seconds)
             c.Drums(bar, s, barIn, fill, crash, kick, snare, hat, open, shaker, toms);
 
             bool bass = s.m_Kind != ESection::Break &&
-                        (s.m_Kind != ESection::Intro || barIn >= s.m_Bars - 2) &&
+                        (s.m_Kind != ESection::Intro || barIn >= s.m_Bars / 2) &&
                         (s.m_Kind != ESection::Outro || barIn < s.m_Bars / 2);
             if (bass)
                 c.Bass(bar, chord, next, s.m_Kind == ESection::B ? bassB : bassA);
 
-            float padVelocity = s.m_Kind == ESection::Intro || s.m_Kind == ESection::Outro ? 0.75f : 0.9f;
+            float padVelocity = s.m_Kind == ESection::Outro ? 0.8f : 0.9f;
             c.Chords(bar, barIn, chord, padRhythm, padVelocity);
 
             bool arp = style.m_ArpSteps > 0 &&
                        (s.m_Kind == ESection::B || s.m_Kind == ESection::Break || s.m_Kind == ESection::Full ||
-                        s.m_Kind == ESection::Outro || (s.m_Kind == ESection::A && s.m_Repeat > 0));
+                        (s.m_Kind == ESection::Intro && barIn < s.m_Bars / 2) || s.m_Kind == ESection::Outro || (s.m_Kind == ESection::A && s.m_Repeat > 0));
             if (arp)
                 c.Arp(bar, chord, arpPattern);
 
@@ -681,7 +684,7 @@ void CSong::Render(std::vector<float>& left, std::vector<float>& right, SRenderS
         case EPart::Crash: route.m_Gain = 0.2f; route.m_Reverb = 0.2f * rv; break;
         case EPart::Tom: route.m_Gain = 0.25f; route.m_Reverb = 0.25f * rv; break;
         case EPart::Bass: route.m_Gain = 0.36f; toDuck = true; break;
-        case EPart::Pad: route.m_Gain = 0.16f; route.m_Reverb = 0.4f * rv; toDuck = true; break;
+        case EPart::Pad: route.m_Gain = 0.16f * m_PadGain; route.m_Reverb = 0.4f * rv; toDuck = true; break;
         case EPart::Lead: route.m_Gain = 0.3f; route.m_Reverb = 0.3f * rv; route.m_Delay = dl; break;
         case EPart::Harmony: route.m_Gain = 0.18f; route.m_Reverb = 0.35f * rv; route.m_Delay = dl; break;
         case EPart::Arp: route.m_Gain = 0.25f; route.m_Reverb = 0.3f * rv; route.m_Delay = dl; toDuck = true; break;

@@ -78,6 +78,7 @@ private:
     std::vector<SEvent> m_Events;
     float m_Swing = 0.0f;
     float m_Duck = 0.0f;
+    float m_PadGain = 1.0f;    // short chord hits need more level than held pads
     float m_ReverbSize = 0.5f, m_ReverbLevel = 0.5f;
     float m_DelaySeconds = 0.3f, m_DelayFeedback = 0.35f, m_DelayLevel = 0.3f;
     double m_FadeStart = 0.0;  // seconds where the final fade begins

@@ -529,6 +529,9 @@ void CSong::Compose(uint64_t seed, double seconds)
     const char* padRhythm = pick(style.m_PadRhythm);
     bool toms = style.m_Kit != EKit::Club && rng.Chance(0.6);
     int arpPattern = rng.Int(0, 2);
+    // Second choices: B sections may change the hats, every fourth bar the kick.
+    const char* hatB = pick(style.m_Hat);
+    const char* kickTurn = pick(style.m_Kick);
 
     // Melody: a motif per section kind, and their variations.
     int grid = style.m_LeadGrid;
@@ -557,7 +560,9 @@ void CSong::Compose(uint64_t seed, double seconds)
             bool main = s.m_Kind == ESection::A || s.m_Kind == ESection::B || s.m_Kind == ESection::Full;
             bool fill = lastBar && hasNext && (main || s.m_Kind == ESection::Intro || s.m_Kind == ESection::Break);
             bool crash = barIn == 0 && si > 0 && (main || s.m_Kind == ESection::Outro) && prevKind != s.m_Kind;
-            c.Drums(bar, s, barIn, fill, crash, kick, snare, hat, open, shaker, toms);
+            const char* kickBar = main && barIn % 4 == 3 ? kickTurn : kick;
+            const char* hatBar = s.m_Kind == ESection::B ? hatB : hat;
+            c.Drums(bar, s, barIn, fill, crash, kickBar, snare, hatBar, open, shaker, toms);
 
             bool bass = s.m_Kind != ESection::Break &&
                         (s.m_Kind != ESection::Intro || barIn >= s.m_Bars / 2) &&
@@ -734,7 +739,12 @@ void CSong::Render(std::vector<float>& left, std::vector<float>& right, SRenderS
                0.2f * m_ReverbLevel);
     ApplyReverb(main.m_Reverb, main.m_L, main.m_R, m_ReverbSize, 0.35f, 1.0f);
 
-    // Low cut against DC and sub rumble, then the fade.
+    // Low cut against DC and sub rumble, a top cut where the encoder would cut
+    // anyway (what it removes after the limiter comes back as overshoot),
+    // then the fade.
+    CSvf topL, topR;
+    topL.Set(15000.0f, 0.0f);
+    topR.Set(15000.0f, 0.0f);
     const float hpCoef = std::exp(-2.0f * kPi * 25.0f / kRate);
     float xl = 0, yl = 0, xr = 0, yr = 0;
     const size_t fadeStart = size_t(m_FadeStart * kRate);
@@ -752,8 +762,8 @@ void CSong::Render(std::vector<float>& left, std::vector<float>& right, SRenderS
         }
         if (i < fadeIn)
             g *= float(i) / float(fadeIn);
-        main.m_L[i] = yl * g;
-        main.m_R[i] = yr * g;
+        main.m_L[i] = topL.Process(yl) * g;
+        main.m_R[i] = topR.Process(yr) * g;
     }
 
     // ---- [5] master ----

@@ -286,6 +286,33 @@ TEST_F(AlbumTool, ExistingFilesAreNotRebuilt)
     EXPECT_TRUE(fs::exists(DayFile(dir, 3)));
 }
 
+TEST_F(AlbumTool, AKilledRunLeavesNoHalfFileAndTheNextRunFinishes)
+{
+    std::string dir = MakeTempDir("album_killed");
+    // Full-length pieces take long enough to be caught mid-way.
+    std::string run = Quote(kTool) + " --out " + Quote(dir) + " --days 1-2 --jobs 2 >/dev/null 2>&1";
+    ASSERT_EQ(RunCommand("( " + run + " & pid=$!; sleep 0.4; kill -9 $pid; wait $pid ) 2>/dev/null; true"), 0);
+    for (int day = 1; day <= 2; ++day) {
+        if (!fs::exists(DayFile(dir, day)))
+            continue;
+        // Whatever carries the real name is complete.
+        SPcm pcm;
+        ASSERT_TRUE(Decode(DayFile(dir, day), pcm));
+        EXPECT_GE(double(pcm.Frames()) / 44100.0, 60.0);
+    }
+    // What a kill during encoding leaves: a partial hidden file.
+    if (!fs::exists(DayFile(dir, 1)))
+        std::ofstream(dir + "/.tamm - day1.mp3.part") << "half an mp3";
+    ASSERT_EQ(RunCommand(run), 0);
+    for (int day = 1; day <= 2; ++day) {
+        SPcm pcm;
+        ASSERT_TRUE(Decode(DayFile(dir, day), pcm));
+        EXPECT_GE(double(pcm.Frames()) / 44100.0, 60.0);
+    }
+    for (auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().extension(), ".mp3") << e.path() << " left behind";
+}
+
 TEST_F(AlbumTool, AFullLengthDayIsMasteredLikeMusic)
 {
     std::string dir = MakeTempDir("album_full");

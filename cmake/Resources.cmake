@@ -23,4 +23,5 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -DDATA_DIR=${CMAKE_SOURCE_DIR}/Data -DOUT=${ORBA_RESOURCE_SOURCE}
           "-DLIST=${_list}" -P ${CMAKE_SOURCE_DIR}/cmake/EmbedResources.cmake
   DEPENDS ${_deps} ${CMAKE_SOURCE_DIR}/cmake/EmbedResources.cmake
-  COMMENT "Embedding Data/")
+  COMMENT "Embedding Data/"
+  VERBATIM)

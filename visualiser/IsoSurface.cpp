@@ -1,13 +1,14 @@
 // The mesher, in four sections:
 //   [1] construction and the balls
-//   [2] the field: corner values and vertex normals
+//   [2] the field: corner values and vertex normals, four at a time
 //   [3] cells: polygonising one cell
 //   [4] the walk from each ball and the flood fill
 // Draw lives in IsoSurfaceDraw.cpp, so that the mesher links without a device.
 //
-// Every sum over the balls runs in slot order in 32-bit floats, and a vertex
-// is worked out once per grid edge and copied into each cell that uses it:
-// the output is the same, byte for byte, as polygonising every cell on its own.
+// The output is the same, byte for byte, as polygonising each cell on its own
+// with scalar sums: every sum over the balls runs in slot order in 32-bit
+// floats (one lane each), and a vertex is worked out once per grid edge and
+// copied into each later cell that uses it, in that cell's own slot.
 #include "visualiser/IsoSurface.h"
 
 #include <cfloat>
@@ -23,14 +24,26 @@ constexpr int C = CIsoSurface::s_Corners;
 constexpr int s_CornerTotal = C * C * C;
 constexpr int s_CellTotal = R * R * R;
 constexpr float s_MinDistance2 = 0.0001f;   // keeps a ball's own centre finite
+constexpr uint16_t s_NoVertex = 0xFFFF;
 
 // Four lanes of independent IEEE single-precision arithmetic: each lane gives
 // exactly what the scalar expression would.
-typedef float V4 __attribute__((vector_size(16)));
+constexpr int s_Lanes = 4;
+typedef float VF __attribute__((vector_size(4 * s_Lanes)));
+static_assert(s_Lanes == 4, "the balls are kept repeated across four lanes");
 
-inline V4 Splat(float v)
+typedef uint16_t VU16 __attribute__((vector_size(16)));
+
+inline VF Splat(float v)
 {
-    return V4{v, v, v, v};
+    return VF{} + v;
+}
+
+inline VF Load(const float* lanes)
+{
+    VF v;
+    std::memcpy(&v, lanes, sizeof v);
+    return v;
 }
 
 // Flat corner-index step from a cell's lowest corner to each cube corner.
@@ -39,9 +52,28 @@ constexpr int s_CornerStep[8] = {0, 1, 1 + C * C, C * C, C, 1 + C, 1 + C + C * C
 // Axis (0 x, 1 y, 2 z) along which each cube edge runs from its first corner.
 constexpr uint8_t s_EdgeAxis[12] = {0, 2, 0, 2, 0, 2, 0, 2, 1, 1, 1, 1};
 
+// The neighbour across each face (x+1, x, y+1, y, z+1, z): its corners that
+// the cell does not share, as flat steps from the cell's lowest corner.
+constexpr int s_FarCorners[6][4] = {
+    {2, 2 + C, 2 + C * C, 2 + C + C * C},
+    {-1, -1 + C, -1 + C * C, -1 + C + C * C},
+    {2 * C, 2 * C + 1, 2 * C + C * C, 2 * C + 1 + C * C},
+    {-C, -C + 1, -C + C * C, -C + 1 + C * C},
+    {2 * C * C, 2 * C * C + 1, 2 * C * C + C, 2 * C * C + C + 1},
+    {-C * C, -C * C + 1, -C * C + C, -C * C + C + 1},
+};
+
 inline bool IsFinite(float v)
 {
     return v - v == 0.0f;
+}
+
+inline bool IsOuterCorner(int ci)
+{
+    const int i = ci % C;
+    const int j = (ci / C) % C;
+    const int k = ci / (C * C);
+    return i == 0 || j == 0 || k == 0 || i == R || j == R || k == R;
 }
 
 } // namespace
@@ -62,14 +94,16 @@ CIsoSurface::CIsoSurface(float isoLevel, int vertexCapacity, int indexCapacity)
 
     m_Balls.m_Items = std::make_unique<CBall[]>(s_MaxBalls);
     m_Stack.m_Items = std::make_unique<SStackItem[]>(s_InitialStack);
-    m_CornerValues = std::make_unique<float[]>(s_CornerTotal);
+    m_Corners = std::make_unique<SCorner[]>(s_CornerTotal);
     m_CornerDone = std::make_unique<uint8_t[]>(s_CornerTotal);
     m_CellState = std::make_unique<uint8_t[]>(s_CellTotal);
+    m_Pending = std::make_unique<int[]>(s_PendingCapacity);
     m_Vertices.m_Capacity = vertexCapacity;
     m_Vertices.m_Items = std::make_unique<float[]>(size_t(vertexCapacity) * 6);
     m_Indices.m_Capacity = indexCapacity;
     m_Indices.m_Items = std::make_unique<uint16_t[]>(size_t(indexCapacity));
-    m_EdgeVertex = std::make_unique<uint32_t[]>(size_t(s_CornerTotal) * 3);
+    m_Fresh = std::make_unique<uint16_t[]>(size_t(vertexCapacity));
+    m_Copies = std::make_unique<uint32_t[]>(size_t(vertexCapacity));
 }
 
 CIsoSurface::~CIsoSurface() = default;
@@ -124,90 +158,117 @@ void CIsoSurface::StartCell(const CBall& ball, int cell[3])
 
 // [2] the field ----------------------------------------------------------------
 
-// Values of the listed corners (not yet cached), four at a time. Outer corners
-// are 0; inner ones the sum over the balls of strength / max(d^2, 0.0001).
-void CIsoSurface::EvaluateCorners(const int* corners, int count)
+// Marks a corner as cached this build and clears its edge vertices; true when
+// its value still has to be summed (outer corners are 0).
+inline bool CIsoSurface::Claim(int ci)
 {
-    int inner[8];
-    int innerCount = 0;
-    for (int n = 0; n < count; ++n)
-    {
-        const int ci = corners[n];
-        const int i = ci % C;
-        const int j = (ci / C) % C;
-        const int k = ci / (C * C);
-        m_CornerDone[ci] = 1;
-        if (i == 0 || j == 0 || k == 0 || i == R || j == R || k == R)
-            m_CornerValues[ci] = 0.0f;
-        else
-            inner[innerCount++] = ci;
-    }
-
-    const V4 minDistance2 = Splat(s_MinDistance2);
-    for (int first = 0; first < innerCount; first += 4)
-    {
-        V4 px, py, pz;
-        for (int l = 0; l < 4; ++l)
-        {
-            const int ci = inner[first + l < innerCount ? first + l : first];
-            px[l] = float(ci % C) * m_CellSize - 1.0f;
-            py[l] = float((ci / C) % C) * m_CellSize - 1.0f;
-            pz[l] = float(ci / (C * C)) * m_CellSize - 1.0f;
-        }
-        V4 sum = Splat(0.0f);
-        for (int b = 0; b < m_ActiveCount; ++b)
-        {
-            const V4 dx = px - Splat(m_Active[b][0]);
-            const V4 dy = py - Splat(m_Active[b][1]);
-            const V4 dz = pz - Splat(m_Active[b][2]);
-            V4 d2 = dx * dx + dy * dy + dz * dz;
-            d2 = d2 < minDistance2 ? minDistance2 : d2;
-            sum = sum + Splat(m_Active[b][3]) / d2;
-        }
-        for (int l = 0; l < 4 && first + l < innerCount; ++l)
-            m_CornerValues[inner[first + l]] = sum[l];
-    }
+    if (m_CornerDone[ci])
+        return false;
+    m_CornerDone[ci] = 1;
+    SCorner& corner = m_Corners[ci];
+    corner.m_Value = 0.0f;
+    corner.m_Vertex[0] = corner.m_Vertex[1] = corner.m_Vertex[2] = s_NoVertex;
+    return !IsOuterCorner(ci);
 }
 
-// Normals of the listed vertices (position filled in), four at a time: the
-// negative field gradient, sum over the balls of d x (2 x strength) / |d|^4;
-// a vertex exactly on a centre gets the largest float per ball.
-void CIsoSurface::EvaluateNormals(float* const* vertices, int count) const
+// Sums the field at claimed corners (at most eight), a batch of lanes at a
+// time, the last batch topped up with pending corners: strength /
+// max(d^2, 0.0001) over the balls in order.
+void CIsoSurface::EvaluateCorners(int* corners, int count)
 {
-    const V4 zero = Splat(0.0f);
-    const V4 huge = Splat(FLT_MAX);
-    for (int first = 0; first < count; first += 4)
+    while (count > s_Lanes)
     {
-        V4 px, py, pz;
-        for (int l = 0; l < 4; ++l)
+        EvaluateLanes(corners, s_Lanes);
+        corners += s_Lanes;
+        count -= s_Lanes;
+    }
+    while (count < s_Lanes && m_PendingCount > 0)
+    {
+        const int ci = m_Pending[--m_PendingCount];
+        if (Claim(ci))
+            corners[count++] = ci;
+    }
+    // Lanes still free cost nothing: give them the grid neighbours of the
+    // first corner, which the surface is likely to reach next.
+    static const int around[6] = {1, -1, C, -C, C * C, -C * C};
+    for (int n = 0; n < 6 && count < s_Lanes; ++n)
+        if (Claim(corners[0] + around[n]))
+            corners[count++] = corners[0] + around[n];
+    EvaluateLanes(corners, count);
+}
+
+void CIsoSurface::EvaluateLanes(const int* corners, int count)
+{
+    VF px, py, pz;
+    for (int l = 0; l < s_Lanes; ++l)
+    {
+        const int ci = corners[l < count ? l : 0];
+        px[l] = float(ci % C) * m_CellSize - 1.0f;
+        py[l] = float((ci / C) % C) * m_CellSize - 1.0f;
+        pz[l] = float(ci / (C * C)) * m_CellSize - 1.0f;
+    }
+    const VF minDistance2 = Splat(s_MinDistance2);
+    VF sum = Splat(0.0f);
+    for (int b = 0; b < m_ActiveCount; ++b)
+    {
+        const VF dx = px - Load(m_ActiveLanes[b][0]);
+        const VF dy = py - Load(m_ActiveLanes[b][1]);
+        const VF dz = pz - Load(m_ActiveLanes[b][2]);
+        VF d2 = dx * dx + dy * dy + dz * dz;
+        d2 = d2 < minDistance2 ? minDistance2 : d2;
+        sum = sum + Load(m_ActiveLanes[b][3]) / d2;
+    }
+    for (int l = 0; l < count; ++l)
+        m_Corners[corners[l]].m_Value = sum[l];
+}
+
+// Normals of the vertices made this build, four at a time: the negative
+// field gradient, sum over the balls of d x (2 x strength) / |d|^4; a vertex
+// exactly on a centre gets the largest float per ball. Then the copies.
+void CIsoSurface::FinishVertices()
+{
+    float* const vertices = m_Vertices.m_Items.get();
+    const VF zero = Splat(0.0f);
+    const VF huge = Splat(FLT_MAX);
+    for (int first = 0; first < m_FreshCount; first += s_Lanes)
+    {
+        float* v[s_Lanes];
+        VF px, py, pz;
+        for (int l = 0; l < s_Lanes; ++l)
         {
-            const float* v = vertices[first + l < count ? first + l : first];
-            px[l] = v[0];
-            py[l] = v[1];
-            pz[l] = v[2];
+            v[l] = vertices + size_t(m_Fresh[first + l < m_FreshCount ? first + l : first]) * 6;
+            px[l] = v[l][0];
+            py[l] = v[l][1];
+            pz[l] = v[l][2];
         }
-        V4 nx = zero, ny = zero, nz = zero;
+        VF nx = zero, ny = zero, nz = zero;
         for (int b = 0; b < m_ActiveCount; ++b)
         {
-            const V4 dx = px - Splat(m_Active[b][0]);
-            const V4 dy = py - Splat(m_Active[b][1]);
-            const V4 dz = pz - Splat(m_Active[b][2]);
-            const V4 r2 = dx * dx + dy * dy + dz * dz;
-            const V4 r4 = r2 * r2;
-            const V4 s2 = Splat(2.0f * m_Active[b][3]);
+            const VF dx = px - Load(m_ActiveLanes[b][0]);
+            const VF dy = py - Load(m_ActiveLanes[b][1]);
+            const VF dz = pz - Load(m_ActiveLanes[b][2]);
+            const VF r2 = dx * dx + dy * dy + dz * dz;
+            const VF r4 = r2 * r2;
+            const VF s2 = 2.0f * Load(m_ActiveLanes[b][3]);
             const auto atCentre = r4 == zero;
             nx = nx + (atCentre ? huge : dx * s2 / r4);
             ny = ny + (atCentre ? huge : dy * s2 / r4);
             nz = nz + (atCentre ? huge : dz * s2 / r4);
         }
-        for (int l = 0; l < 4 && first + l < count; ++l)
+        for (int l = 0; l < s_Lanes && first + l < m_FreshCount; ++l)
         {
-            float* v = vertices[first + l];
-            v[3] = nx[l];
-            v[4] = ny[l];
-            v[5] = nz[l];
+            v[l][3] = nx[l];
+            v[l][4] = ny[l];
+            v[l][5] = nz[l];
         }
     }
+    for (int n = 0; n < m_CopyCount; ++n)
+    {
+        const uint32_t copy = m_Copies[n];
+        std::memcpy(vertices + size_t(copy >> 16) * 6, vertices + size_t(copy & 0xFFFF) * 6, 6 * sizeof(float));
+    }
+    m_FreshCount = 0;
+    m_CopyCount = 0;
 }
 
 // [3] cells --------------------------------------------------------------------
@@ -215,25 +276,22 @@ void CIsoSurface::EvaluateNormals(float* const* vertices, int count) const
 int CIsoSurface::Polygonise(int x, int y, int z)
 {
     const int base = x + C * (y + C * z);
-    int corner[8];
     int missing[8];
     int missingCount = 0;
     for (int n = 0; n < 8; ++n)
-    {
-        corner[n] = base + s_CornerStep[n];
-        if (!m_CornerDone[corner[n]])
-            missing[missingCount++] = corner[n];
-    }
+        if (Claim(base + s_CornerStep[n]))
+            missing[missingCount++] = base + s_CornerStep[n];
     if (missingCount > 0)
         EvaluateCorners(missing, missingCount);
 
+    SCorner* corner[8];
     float value[8];
     int cubeIndex = 0;
     for (int n = 0; n < 8; ++n)
     {
-        value[n] = m_CornerValues[corner[n]];
-        if (value[n] > m_IsoLevel)
-            cubeIndex |= 1 << n;
+        corner[n] = &m_Corners[base + s_CornerStep[n]];
+        value[n] = corner[n]->m_Value;
+        cubeIndex |= int(value[n] > m_IsoLevel) << n;
     }
 
     const SRow& row = s_Rows[cubeIndex];
@@ -251,28 +309,27 @@ int CIsoSurface::Polygonise(int x, int y, int z)
                                  float(z) * m_CellSize - 1.0f};
         float* const vertices = m_Vertices.m_Items.get();
         const int first = m_Vertices.m_Count;
-        float* fresh[12];
-        int freshCount = 0;
         for (int s = 0; s < row.m_VertexCount; ++s)
         {
             const int e = row.m_Edges[s];
             const int c0 = s_EdgeCorners[e][0];
             const int c1 = s_EdgeCorners[e][1];
-            float* const out = vertices + size_t(first + s) * 6;
+            const uint32_t vertex = uint32_t(first + s);
 
-            const size_t gridEdge = size_t(corner[c0]) * 3 + s_EdgeAxis[e];
-            const uint32_t known = m_EdgeVertex[gridEdge];
-            if ((known >> 16) == m_Stamp)
+            uint16_t& known = corner[c0]->m_Vertex[s_EdgeAxis[e]];
+            if (known != s_NoVertex)
             {
-                std::memcpy(out, vertices + size_t(known & 0xFFFF) * 6, 6 * sizeof(float));
+                m_Copies[m_CopyCount++] = (vertex << 16) | known;
                 continue;
             }
-            m_EdgeVertex[gridEdge] = (m_Stamp << 16) | uint32_t(first + s);
+            known = uint16_t(vertex);
+            m_Fresh[m_FreshCount++] = uint16_t(vertex);
 
             float t = (m_IsoLevel - value[c0]) / (value[c1] - value[c0]);
             // Only a corner whose sum overflowed to infinity gives no number here.
             if (!(t >= 0.0f && t <= 1.0f))
                 t = 0.5f;
+            float* const out = vertices + size_t(vertex) * 6;
             for (int a = 0; a < 3; ++a)
             {
                 const float o0 = float(s_CornerOffsets[c0][a]);
@@ -280,13 +337,28 @@ int CIsoSurface::Polygonise(int x, int y, int z)
                 const float p = o0 + (o1 - o0) * t;
                 out[a] = p * m_CellSize + origin[a];
             }
-            fresh[freshCount++] = out;
         }
-        EvaluateNormals(fresh, freshCount);
 
         uint16_t* const indices = m_Indices.m_Items.get() + m_Indices.m_Count;
-        for (int n = 0; n < row.m_IndexCount; ++n)
-            indices[n] = uint16_t(first + row.m_Slots[n]);
+        if (m_Indices.m_Count + 16 <= m_Indices.m_Capacity)
+        {
+            // All sixteen at once; those past the row are overwritten later.
+            VU16 lo, hi;
+            for (int n = 0; n < 8; ++n)
+            {
+                lo[n] = row.m_Slots[n];
+                hi[n] = row.m_Slots[n + 8];
+            }
+            lo += uint16_t(first);
+            hi += uint16_t(first);
+            std::memcpy(indices, &lo, sizeof lo);
+            std::memcpy(indices + 8, &hi, sizeof hi);
+        }
+        else
+        {
+            for (int n = 0; n < row.m_IndexCount; ++n)
+                indices[n] = uint16_t(first + row.m_Slots[n]);
+        }
         m_Vertices.m_Count += row.m_VertexCount;
         m_Indices.m_Count += row.m_IndexCount;
     }
@@ -297,11 +369,11 @@ int CIsoSurface::Polygonise(int x, int y, int z)
 
 // [4] the walk and the flood fill ------------------------------------------
 
-void CIsoSurface::Push(int x, int y, int z)
+inline bool CIsoSurface::Push(int x, int y, int z)
 {
     uint8_t& state = m_CellState[x + R * (y + R * z)];
     if (state != 0)
-        return;
+        return false;
     if (m_Stack.m_Count == m_Stack.m_Capacity)
     {
         const int capacity = m_Stack.m_Capacity * 2;
@@ -314,19 +386,31 @@ void CIsoSurface::Push(int x, int y, int z)
     if (m_Stack.m_Count > m_StackPeak)
         m_StackPeak = m_Stack.m_Count;
     state = 2;
+    return true;
 }
 
 void CIsoSurface::PushNeighbours(int cubeIndex, int x, int y, int z)
 {
     // The outer corners keep every crossed face inside the grid for any iso
     // level above 0; the bounds keep a lower one from stepping off it.
-    const uint8_t flags = s_FaceFlags[cubeIndex];
-    if ((flags & 0x01) && x + 1 < R) Push(x + 1, y, z);
-    if ((flags & 0x02) && x > 0) Push(x - 1, y, z);
-    if ((flags & 0x04) && y + 1 < R) Push(x, y + 1, z);
-    if ((flags & 0x08) && y > 0) Push(x, y - 1, z);
-    if ((flags & 0x10) && z + 1 < R) Push(x, y, z + 1);
-    if ((flags & 0x20) && z > 0) Push(x, y, z - 1);
+    static const int8_t step[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    unsigned flags = s_FaceFlags[cubeIndex];
+    const int base = x + C * (y + C * z);
+    while (flags != 0)
+    {
+        const int f = __builtin_ctz(flags);
+        flags &= flags - 1;
+        const int nx = x + step[f][0], ny = y + step[f][1], nz = z + step[f][2];
+        if (unsigned(nx) >= unsigned(R) || unsigned(ny) >= unsigned(R) || unsigned(nz) >= unsigned(R) ||
+            !Push(nx, ny, nz))
+            continue;
+        for (int q = 0; q < 4 && m_PendingCount < s_PendingCapacity; ++q)
+        {
+            const int ci = base + s_FarCorners[f][q];
+            if (!m_CornerDone[ci])
+                m_Pending[m_PendingCount++] = ci;
+        }
+    }
 }
 
 void CIsoSurface::BuildMesh()
@@ -335,15 +419,12 @@ void CIsoSurface::BuildMesh()
     m_Indices.m_Count = 0;
     m_Stack.m_Count = 0;
     m_StackPeak = 0;
+    m_PendingCount = 0;
+    m_FreshCount = 0;
+    m_CopyCount = 0;
     m_Truncated = false;
     std::memset(m_CellState.get(), 0, s_CellTotal);
     std::memset(m_CornerDone.get(), 0, s_CornerTotal);
-    m_Stamp = (m_Stamp + 1) & 0xFFFF;
-    if (m_Stamp == 0)
-    {
-        std::memset(m_EdgeVertex.get(), 0, sizeof(uint32_t) * size_t(s_CornerTotal) * 3);
-        m_Stamp = 1;
-    }
 
     // Balls that add nothing (strength not above 0, or not a number anywhere)
     // are left out of every sum; they still start a walk.
@@ -358,9 +439,18 @@ void CIsoSurface::BuildMesh()
         m_Active[m_ActiveCount][1] = ball.m_Pos[1];
         m_Active[m_ActiveCount][2] = ball.m_Pos[2];
         m_Active[m_ActiveCount][3] = ball.m_Strength;
+        for (int a = 0; a < 4; ++a)
+            for (int l = 0; l < 4; ++l)
+                m_ActiveLanes[m_ActiveCount][a][l] = m_Active[m_ActiveCount][a];
         ++m_ActiveCount;
     }
 
+    Walk();
+    FinishVertices();
+}
+
+void CIsoSurface::Walk()
+{
     for (int b = 0; b < m_Balls.m_Count; ++b)
     {
         int cell[3];

@@ -67,7 +67,7 @@ public:
         uint8_t m_VertexCount;
         uint8_t m_IndexCount;
         uint8_t m_Edges[12];
-        uint8_t m_Slots[15];
+        uint8_t m_Slots[16];   // the 16th is padding
     };
     static SRow s_Rows[256];
 
@@ -79,9 +79,12 @@ private:
 
     int Polygonise(int x, int y, int z);   // cube index, or -1 when the cell did not fit
     void PushNeighbours(int cubeIndex, int x, int y, int z);
-    void Push(int x, int y, int z);
-    void EvaluateCorners(const int* corners, int count);
-    void EvaluateNormals(float* const* vertices, int count) const;
+    bool Push(int x, int y, int z);
+    bool Claim(int corner);
+    void EvaluateCorners(int* corners, int count);
+    void EvaluateLanes(const int* corners, int count);
+    void Walk();
+    void FinishVertices();
     static void FillTables();
 
     float m_IsoLevel;
@@ -99,9 +102,24 @@ private:
     } m_Stack;
     uint16_t m_Resolution = s_Resolution;
     float m_CellSize = 0.0625f;
-    std::unique_ptr<float[]> m_CornerValues;
+    // One grid corner: its field value and the first vertex made this build on
+    // each grid edge leaving it along +x, +y, +z (0xFFFF: none yet). Valid
+    // once the corner is marked in m_CornerDone. A vertex is worked out once
+    // per build and copied into every other cell that uses its edge.
+    struct SCorner
+    {
+        float m_Value;
+        uint16_t m_Vertex[3];
+    };
+    std::unique_ptr<SCorner[]> m_Corners;   // (R+1)^3, i + (R+1) x (j + (R+1) x k)
     std::unique_ptr<uint8_t[]> m_CornerDone;
     std::unique_ptr<uint8_t[]> m_CellState;
+    // Corners of queued cells not evaluated yet. Every queued cell is
+    // polygonised later, so these are evaluated early, together with the
+    // corners a cell lacks, to fill every lane of a batch.
+    static constexpr int s_PendingCapacity = 4096;
+    std::unique_ptr<int[]> m_Pending;
+    int m_PendingCount = 0;
     struct
     {
         int m_Capacity = 0;
@@ -119,11 +137,15 @@ private:
     // slot order, as x, y, z, strength.
     int m_ActiveCount = 0;
     float m_Active[s_MaxBalls][4];
-    // Per grid edge (corner index x 3 + axis): the build stamp in the top 16
-    // bits and the first vertex made on that edge in the low 16. A vertex is
-    // worked out once per build and copied into every other cell that uses it.
-    std::unique_ptr<uint32_t[]> m_EdgeVertex;
-    uint32_t m_Stamp = 0;
+    // The same, each value repeated across four lanes.
+    alignas(16) float m_ActiveLanes[s_MaxBalls][4][4];
+    // Normals are evaluated once the walk is done, four vertices at a time:
+    // the vertices made this build, then the copies (destination in the top
+    // 16 bits, source in the low 16) that take position and normal from them.
+    std::unique_ptr<uint16_t[]> m_Fresh;
+    int m_FreshCount = 0;
+    std::unique_ptr<uint32_t[]> m_Copies;
+    int m_CopyCount = 0;
     bool m_Truncated = false;
     int m_StackPeak = 0;
 };

@@ -303,6 +303,11 @@ public:
         m_Mesh.m_Vertices.clear();
         m_Mesh.m_Indices.clear();
         m_Mesh.m_Truncated = false;
+        // The contributing balls once, then a tight scalar sum per corner.
+        m_Active.clear();
+        for (int b = 0; b < count; ++b)
+            if (Contributes(balls[b]))
+                m_Active.push_back(balls[b]);
         for (int k = 0; k < C; ++k)
             for (int j = 0; j < C; ++j)
                 for (int i = 0; i < C; ++i)
@@ -311,10 +316,19 @@ public:
                     if (i > 0 && j > 0 && k > 0 && i < R && j < R && k < R)
                     {
                         const float p[3] = {CornerPosition(i), CornerPosition(j), CornerPosition(k)};
-                        v = FieldValue(balls, count, p);
+                        for (const CBall& b : m_Active)
+                        {
+                            const float dx = p[0] - b.m_Pos[0];
+                            const float dy = p[1] - b.m_Pos[1];
+                            const float dz = p[2] - b.m_Pos[2];
+                            const float d2 = std::max(dx * dx + dy * dy + dz * dz, 0.0001f);
+                            v = v + b.m_Strength / d2;
+                        }
                     }
                     m_Values[i + C * (j + C * k)] = v;
                 }
+        balls = m_Active.data();
+        count = int(m_Active.size());
         for (int z = 0; z < R; ++z)
             for (int y = 0; y < R; ++y)
                 for (int x = 0; x < R; ++x)
@@ -342,6 +356,7 @@ public:
 private:
     float m_Iso;
     std::vector<float> m_Values;
+    std::vector<CBall> m_Active;
     CMesh m_Mesh;
 };
 

@@ -52,6 +52,13 @@ constexpr int s_CornerStep[8] = {0, 1, 1 + C * C, C * C, C, 1 + C, 1 + C + C * C
 // Axis (0 x, 1 y, 2 z) along which each cube edge runs from its first corner.
 constexpr uint8_t s_EdgeAxis[12] = {0, 2, 0, 2, 0, 2, 0, 2, 1, 1, 1, 1};
 
+// Each edge's first corner and its second minus its first, as floats, in the
+// unit cell (the same values the corner offsets give when converted).
+constexpr float s_EdgeStart[12][3] = {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}, {0, 0, 0}, {0, 1, 0}, {1, 1, 0},
+                                      {0, 1, 1}, {0, 1, 0}, {0, 0, 0}, {1, 0, 0}, {0, 0, 1}, {1, 0, 1}};
+constexpr float s_EdgeRun[12][3] = {{1, 0, 0}, {0, 0, 1}, {1, 0, 0}, {0, 0, 1}, {1, 0, 0}, {0, 0, 1},
+                                    {1, 0, 0}, {0, 0, 1}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}};
+
 // The neighbour across each face (x+1, x, y+1, y, z+1, z): its corners that
 // the cell does not share, as flat steps from the cell's lowest corner.
 constexpr int s_FarCorners[6][4] = {
@@ -275,23 +282,37 @@ void CIsoSurface::FinishVertices()
 
 int CIsoSurface::Polygonise(int x, int y, int z)
 {
+    // Byte stores may alias anything, so the arrays and counters are held in
+    // locals here rather than reloaded from the members after every store.
     const int base = x + C * (y + C * z);
-    int missing[8];
-    int missingCount = 0;
+    const uint8_t* const done = m_CornerDone.get();
+    unsigned lacking = 0;
     for (int n = 0; n < 8; ++n)
-        if (Claim(base + s_CornerStep[n]))
-            missing[missingCount++] = base + s_CornerStep[n];
-    if (missingCount > 0)
-        EvaluateCorners(missing, missingCount);
+        lacking |= unsigned(done[base + s_CornerStep[n]] ^ 1) << n;
+    if (lacking != 0)
+    {
+        int missing[8];
+        int missingCount = 0;
+        for (; lacking != 0; lacking &= lacking - 1)
+        {
+            const int ci = base + s_CornerStep[__builtin_ctz(lacking)];
+            if (Claim(ci))
+                missing[missingCount++] = ci;
+        }
+        if (missingCount > 0)
+            EvaluateCorners(missing, missingCount);
+    }
 
+    SCorner* const corners = m_Corners.get();
+    const float iso = m_IsoLevel;
     SCorner* corner[8];
     float value[8];
     int cubeIndex = 0;
     for (int n = 0; n < 8; ++n)
     {
-        corner[n] = &m_Corners[base + s_CornerStep[n]];
+        corner[n] = corners + base + s_CornerStep[n];
         value[n] = corner[n]->m_Value;
-        cubeIndex |= int(value[n] > m_IsoLevel) << n;
+        cubeIndex |= int(value[n] > iso) << n;
     }
 
     const SRow& row = s_Rows[cubeIndex];
@@ -309,6 +330,11 @@ int CIsoSurface::Polygonise(int x, int y, int z)
                                  float(z) * m_CellSize - 1.0f};
         float* const vertices = m_Vertices.m_Items.get();
         const int first = m_Vertices.m_Count;
+        uint16_t* const fresh = m_Fresh.get();
+        uint32_t* const copies = m_Copies.get();
+        int freshCount = m_FreshCount;
+        int copyCount = m_CopyCount;
+        const float cellSize = m_CellSize;
         for (int s = 0; s < row.m_VertexCount; ++s)
         {
             const int e = row.m_Edges[s];
@@ -316,28 +342,32 @@ int CIsoSurface::Polygonise(int x, int y, int z)
             const int c1 = s_EdgeCorners[e][1];
             const uint32_t vertex = uint32_t(first + s);
 
+            // Either a copy of the vertex an earlier cell made on this edge, or
+            // a new one; the position is worked out either way (a copy's is
+            // overwritten with the same bytes), which keeps this free of
+            // branches the processor cannot guess.
             uint16_t& known = corner[c0]->m_Vertex[s_EdgeAxis[e]];
-            if (known != s_NoVertex)
-            {
-                m_Copies[m_CopyCount++] = (vertex << 16) | known;
-                continue;
-            }
-            known = uint16_t(vertex);
-            m_Fresh[m_FreshCount++] = uint16_t(vertex);
+            const uint16_t earlier = known;
+            const int copy = earlier != s_NoVertex;
+            copies[copyCount] = (vertex << 16) | earlier;
+            copyCount += copy;
+            fresh[freshCount] = uint16_t(vertex);
+            freshCount += copy ^ 1;
+            known = copy ? earlier : uint16_t(vertex);
 
-            float t = (m_IsoLevel - value[c0]) / (value[c1] - value[c0]);
+            float t = (iso - value[c0]) / (value[c1] - value[c0]);
             // Only a corner whose sum overflowed to infinity gives no number here.
             if (!(t >= 0.0f && t <= 1.0f))
                 t = 0.5f;
             float* const out = vertices + size_t(vertex) * 6;
             for (int a = 0; a < 3; ++a)
             {
-                const float o0 = float(s_CornerOffsets[c0][a]);
-                const float o1 = float(s_CornerOffsets[c1][a]);
-                const float p = o0 + (o1 - o0) * t;
-                out[a] = p * m_CellSize + origin[a];
+                const float p = s_EdgeStart[e][a] + s_EdgeRun[e][a] * t;
+                out[a] = p * cellSize + origin[a];
             }
         }
+        m_FreshCount = freshCount;
+        m_CopyCount = copyCount;
 
         uint16_t* const indices = m_Indices.m_Items.get() + m_Indices.m_Count;
         if (m_Indices.m_Count + 16 <= m_Indices.m_Capacity)
@@ -404,12 +434,20 @@ void CIsoSurface::PushNeighbours(int cubeIndex, int x, int y, int z)
         if (unsigned(nx) >= unsigned(R) || unsigned(ny) >= unsigned(R) || unsigned(nz) >= unsigned(R) ||
             !Push(nx, ny, nz))
             continue;
-        for (int q = 0; q < 4 && m_PendingCount < s_PendingCapacity; ++q)
+        // Pending corners beyond the capacity are simply left to be claimed
+        // when their cell comes up.
+        int pendingCount = m_PendingCount;
+        if (pendingCount + 4 > s_PendingCapacity)
+            continue;
+        int* const pending = m_Pending.get();
+        const uint8_t* const done = m_CornerDone.get();
+        for (int q = 0; q < 4; ++q)
         {
             const int ci = base + s_FarCorners[f][q];
-            if (!m_CornerDone[ci])
-                m_Pending[m_PendingCount++] = ci;
+            pending[pendingCount] = ci;
+            pendingCount += done[ci] ^ 1;
         }
+        m_PendingCount = pendingCount;
     }
 }
 

@@ -342,18 +342,16 @@ int CIsoSurface::Polygonise(int x, int y, int z)
             const int c1 = s_EdgeCorners[e][1];
             const uint32_t vertex = uint32_t(first + s);
 
-            // Either a copy of the vertex an earlier cell made on this edge, or
-            // a new one; the position is worked out either way (a copy's is
-            // overwritten with the same bytes), which keeps this free of
-            // branches the processor cannot guess.
+            // A copy of the vertex an earlier cell made on this edge (filled in
+            // after the walk), or a new one.
             uint16_t& known = corner[c0]->m_Vertex[s_EdgeAxis[e]];
-            const uint16_t earlier = known;
-            const int copy = earlier != s_NoVertex;
-            copies[copyCount] = (vertex << 16) | earlier;
-            copyCount += copy;
-            fresh[freshCount] = uint16_t(vertex);
-            freshCount += copy ^ 1;
-            known = copy ? earlier : uint16_t(vertex);
+            if (known != s_NoVertex)
+            {
+                copies[copyCount++] = (vertex << 16) | known;
+                continue;
+            }
+            known = uint16_t(vertex);
+            fresh[freshCount++] = uint16_t(vertex);
 
             float t = (iso - value[c0]) / (value[c1] - value[c0]);
             // Only a corner whose sum overflowed to infinity gives no number here.

@@ -1,0 +1,49 @@
+#include "support/RealDevice.h"
+
+#include "app/App.h"
+#include "content/ResourceManager.h"
+#include "render/RenderDevice.h"
+
+namespace {
+
+LRESULT TestWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return WindowProc(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+bool OpenRealDevice()
+{
+    WNDCLASSEXA wc;
+    wc.cbSize = 48;
+    wc.lpfnWndProc = TestWindowProc;
+    wc.lpszClassName = "Demo";
+    RegisterClassExA(&wc);
+    g_D3D = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!g_D3D)
+        return false;
+    g_Windowed = true;
+    g_VSync = false;
+    if (!OpenRenderDevice())
+    {
+        ReleaseRenderDevice();
+        return false;
+    }
+    return true;
+}
+
+void CloseRealDevice()
+{
+    ReleaseResources();
+    ReleaseRenderDevice();
+    UnregisterClassA("Demo", nullptr);
+}
+
+std::vector<uint32_t> ReadBackBuffer()
+{
+    std::vector<uint32_t> pixels(800 * 600);
+    if (!g_Device || !g_Device->ReadPixels(pixels.data(), 800, 600))
+        pixels.clear();
+    return pixels;
+}

@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <thread>
 #include <string>
 #include <unistd.h>
 
@@ -24,22 +26,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One short mp3 made once per run; copied to the days a test asks for.
-const std::string& ToneFile()
+// A tone of the given length as mp3, made once per run; copied to the days a
+// test asks for. Empty when sox or lame is missing.
+std::string ToneFile(int seconds)
 {
-    static std::string path;
-    static bool tried = false;
-    if (!tried)
+    static std::map<int, std::string> made;
+    auto found = made.find(seconds);
+    if (found != made.end())
+        return found->second;
+    std::string& path = made[seconds];
+    if (HaveCommand("sox") && HaveCommand("lame"))
     {
-        tried = true;
-        if (HaveCommand("sox") && HaveCommand("lame"))
-        {
-            const std::string dir = MakeTempDir("musicdisk-tone");
-            const std::string wav = dir + "/tone.wav", mp3 = dir + "/tone.mp3";
-            if (RunCommand("sox -n -r 44100 -c 1 -b 16 '" + wav + "' synth 60 sine 440 vol 0.3 && lame --quiet '" +
-                           wav + "' '" + mp3 + "'") == 0)
-                path = mp3;
-        }
+        const std::string dir = MakeTempDir("musicdisk-tone" + std::to_string(seconds));
+        const std::string wav = dir + "/tone.wav", mp3 = dir + "/tone.mp3";
+        if (RunCommand("sox -n -r 44100 -c 1 -b 16 '" + wav + "' synth " + std::to_string(seconds) +
+                       " sine 440 vol 0.3 && lame --quiet '" + wav + "' '" + mp3 + "'") == 0)
+            path = mp3;
     }
     return path;
 }
@@ -81,9 +83,9 @@ protected:
     }
 
     // False when no mp3 could be made (the test then skips).
-    bool AddTracks(std::initializer_list<int> days)
+    bool AddTracks(std::initializer_list<int> days, int seconds = 60)
     {
-        const std::string& tone = ToneFile();
+        const std::string tone = ToneFile(seconds);
         if (tone.empty())
             return false;
         for (int day : days)
@@ -210,6 +212,25 @@ TEST_F(MusicDiskTest, AdvancesAfterTrackThirtyToTrackOne)
     Frame(0, 0, false);
     EXPECT_EQ(d.m_TrackIndex, 0);
     EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day1.mp3");
+}
+
+TEST_F(MusicDiskTest, TrackThatPlaysToItsEndIsFollowedByTheNext)
+{
+    REQUIRE_TRACKS(1);
+    ASSERT_TRUE(AddTracks({30}, 1));
+    CMusicDisk& d = Create();
+    Click(PreviousX, ButtonY);
+    ASSERT_EQ(d.m_TrackIndex, 29);
+    ASSERT_NE(d.m_Handle, nullptr);
+    // The one-second track ends in real time; give it ten.
+    for (int i = 0; i < 500 && d.m_TrackIndex == 29; ++i)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Frame(0, 0, false);
+    }
+    EXPECT_EQ(d.m_TrackIndex, 0);
+    EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day1.mp3");
+    EXPECT_NE(d.m_Handle, nullptr);
 }
 
 TEST_F(MusicDiskTest, MissingTrackIsSkippedOneAttemptPerFrame)

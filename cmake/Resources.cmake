@@ -15,12 +15,17 @@ set(_deps "")
 foreach(_r ${ORBA_RESOURCES})
   string(REPLACE " " ";" _parts "${_r}")
   list(GET _parts 1 _file)
-  list(APPEND _deps ${CMAKE_SOURCE_DIR}/Data/${_file})
+  # A file added later is picked up by the glob below re-running CMake.
+  if(EXISTS ${CMAKE_SOURCE_DIR}/Data/${_file})
+    list(APPEND _deps ${CMAKE_SOURCE_DIR}/Data/${_file})
+  endif()
 endforeach()
+file(GLOB _data_files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/Data/*)
 string(REPLACE ";" "|" _list "${ORBA_RESOURCES}")
 add_custom_command(
   OUTPUT ${ORBA_RESOURCE_SOURCE}
   COMMAND ${CMAKE_COMMAND} -DDATA_DIR=${CMAKE_SOURCE_DIR}/Data -DOUT=${ORBA_RESOURCE_SOURCE}
           "-DLIST=${_list}" -P ${CMAKE_SOURCE_DIR}/cmake/EmbedResources.cmake
   DEPENDS ${_deps} ${CMAKE_SOURCE_DIR}/cmake/EmbedResources.cmake
-  COMMENT "Embedding Data/")
+  COMMENT "Embedding Data/"
+  VERBATIM)

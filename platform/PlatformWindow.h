@@ -24,3 +24,14 @@ struct CPlatformWindow
 CPlatformWindow* GetPlatformWindow();
 // Recomputes the view rectangle from the drawable size.
 void UpdatePlatformWindowView(CPlatformWindow* window);
+
+// Initialises SDL video on first use; false when no video driver works (no
+// display). Later calls return the first answer.
+bool InitPlatformVideo();
+// Desktop full screen on or off for the window (the device switches it on
+// when created with Windowed FALSE).
+void SetPlatformWindowFullScreen(CPlatformWindow* window, bool fullScreen);
+// The device holds its SDL window while its GL context lives: DestroyWindow
+// then only hides a held window, and the last Drop destroys it.
+void HoldPlatformSdlWindow(SDL_Window* window);
+void DropPlatformSdlWindow(SDL_Window* window);

@@ -107,10 +107,11 @@ HINSTANCE GetModuleHandleA(const char* name);
 BOOL RegisterClassExA(const WNDCLASSEXA* wc);
 BOOL UnregisterClassA(const char* className, HINSTANCE instance);
 
-// Creates the window hidden. With no display, returns null. `fullScreen`
-// selects desktop full screen, where the program's frame is scaled to fit
-// with its aspect kept and mouse positions are mapped back into the window's
-// own width x height client space.
+// Creates the window hidden. With no display, returns null. Full screen is
+// chosen as on Direct3D 9: a device created on the window with Windowed
+// FALSE switches it to desktop full screen, where the program's frame is
+// scaled to fit with its aspect kept and mouse positions are mapped back into
+// the window's own width x height client space.
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
                      int width, int height, HWND parent, void* menu, HINSTANCE instance, void* param);
 BOOL DestroyWindow(HWND hwnd);
@@ -120,6 +121,9 @@ BOOL BringWindowToTop(HWND hwnd);
 int GetSystemMetrics(int index);
 int ShowCursor(BOOL show);
 
+// A message posted to no window is dispatched to the window's procedure or,
+// while there is no window (no display), to that of the class registered
+// last; WM_CLOSE's default handling then still ends in WM_DESTROY.
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg);
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);

@@ -3,7 +3,7 @@
 // Owners set the public fields, then rebuild the matching matrix.
 #include "platform/D3DX9.h"
 
-class CCamera
+class CCamera final
 {
 public:
     CCamera(float width, float height);

@@ -70,6 +70,40 @@ const char* GetRenderDeviceError()
     return s_Error;
 }
 
+void SetUpDevice()
+{
+    D3DCAPS9 caps;
+    g_Device->GetDeviceCaps(&caps);
+    g_PixelShaderMajor = static_cast<int>((caps.PixelShaderVersion >> 8) & 0xFF);
+    if (g_PixelShaderMajor < g_RequiredPixelShaderMajor)
+        MessageBoxA(nullptr, "This code won't run on your GPU", "", MB_ICONWARNING);
+
+    g_Font = CreateDebugFont();
+
+    g_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+    g_Device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    g_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    g_Device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    g_Device->SetRenderState(D3DRS_ALPHAREF, 1);
+    g_Device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    g_Device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+    g_Device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    g_Device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+
+    g_Effect2D = CreateEffectFromMemory(g_Effect2DSource, static_cast<unsigned>(std::strlen(g_Effect2DSource)));
+    D3DXMatrixOrthoOffCenterRH(&g_OrthoMatrix, 0.0f, g_RenderWidth, g_RenderHeight, 0.0f, 0.0f, 1.0f);
+    ShowCursor(FALSE);
+
+    for (int i = 0; i < VD_Count; ++i)
+    {
+        IDirect3DVertexDeclaration9* decl = nullptr;
+        if (SUCCEEDED(g_Device->CreateVertexDeclaration(g_VertexElements[i], &decl)))
+            g_VertexDecls[i] = decl;
+        else
+            g_VertexDecls[i] = nullptr;
+    }
+}
+
 bool CreateRenderDevice()
 {
     s_Error = "";
@@ -143,36 +177,7 @@ bool CreateRenderDevice()
         return false;
     }
 
-    D3DCAPS9 caps;
-    g_Device->GetDeviceCaps(&caps);
-    g_PixelShaderMajor = static_cast<int>((caps.PixelShaderVersion >> 8) & 0xFF);
-    if (g_PixelShaderMajor < g_RequiredPixelShaderMajor)
-        MessageBoxA(nullptr, "This code won't run on your GPU", "", MB_ICONWARNING);
-
-    g_Font = CreateDebugFont();
-
-    g_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
-    g_Device->SetRenderState(D3DRS_LIGHTING, FALSE);
-    g_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-    g_Device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-    g_Device->SetRenderState(D3DRS_ALPHAREF, 1);
-    g_Device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
-    g_Device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
-    g_Device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    g_Device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-
-    g_Effect2D = CreateEffectFromMemory(g_Effect2DSource, static_cast<unsigned>(std::strlen(g_Effect2DSource)));
-    D3DXMatrixOrthoOffCenterRH(&g_OrthoMatrix, 0.0f, g_RenderWidth, g_RenderHeight, 0.0f, 0.0f, 1.0f);
-    ShowCursor(FALSE);
-
-    for (int i = 0; i < VD_Count; ++i)
-    {
-        IDirect3DVertexDeclaration9* decl = nullptr;
-        if (SUCCEEDED(g_Device->CreateVertexDeclaration(g_VertexElements[i], &decl)))
-            g_VertexDecls[i] = decl;
-        else
-            g_VertexDecls[i] = nullptr;
-    }
+    SetUpDevice();
     return true;
 }
 

@@ -61,6 +61,9 @@ extern const char g_Effect2DSource[];
 bool CreateRenderDevice();
 // Why the last CreateRenderDevice failed (empty when it did not).
 const char* GetRenderDeviceError();
+// Steps after the device exists: capability check, debug font, render
+// states, 2D effect, orthographic matrix, cursor, vertex declarations.
+void SetUpDevice();
 CShader* CreateEffectFromMemory(const char* source, unsigned length);
 void PresentFrame();
 void ReleaseRenderDevice();

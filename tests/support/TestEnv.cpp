@@ -4,10 +4,21 @@
 #include <filesystem>
 #include <sys/wait.h>
 
+namespace {
+
+// Every test program renders offscreen unless told otherwise, so OpenGL
+// tests run on Mesa without an X display.
+struct STestEnvironment
+{
+    STestEnvironment() { setenv("SDL_VIDEODRIVER", "offscreen", 0); }
+} s_TestEnvironment;
+
+}  // namespace
+
 std::string MakeTempDir(const std::string& name)
 {
     const char* base = std::getenv("ORBA_TEST_TMP");
-    std::filesystem::path root = base ? base : std::filesystem::temp_directory_path() / "orba-tests";
+    std::filesystem::path root = base ? std::filesystem::path(base) : std::filesystem::path(ORBA_BINARY_DIR) / "test-tmp";
     std::filesystem::path dir = root / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds ORBA and runs every test: unit, OpenGL on Mesa, the sound layer on
+# generated files, and the real program under Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+cd build
+# End-to-end tests run alone (RUN_SERIAL): they own the X display and the sound.
+ctest --output-on-failure -j2

@@ -205,3 +205,21 @@ TEST_F(FontTest, OverlongTextIsCutToTheBuffer)
     EXPECT_EQ(g_TextBuffer[2047], '\0');
     EXPECT_EQ(std::string(g_TextBuffer).size(), 2047u);
 }
+
+TEST_F(FontTest, EmbeddedStripGivesTheMetricsTheScreenWasLaidOutWith)
+{
+    std::unique_ptr<CTexture> strip(LoadTexture(225, CFixedString("")));
+    ASSERT_TRUE(strip->IsValid());
+    EXPECT_EQ(strip->m_Width, 512u);
+    EXPECT_EQ(strip->m_Height, 8u);
+    CFont* font = CreateFont(strip.get(), 1.0f, 4.0f);
+    EXPECT_EQ(GlyphCount(font), 39);
+    const std::vector<int> widths = ShippedWidths();
+    for (int i = 0; i < 39; ++i)
+        EXPECT_FLOAT_EQ(font->m_GlyphWidth[static_cast<unsigned char>(s_Alphabet[i])], float(widths[i]))
+            << s_Alphabet[i];
+    EXPECT_FLOAT_EQ(font->m_GlyphU[':'], 288.0f / 512.0f);
+    EXPECT_FLOAT_EQ(MeasureText(font, 6.0f, "%.2d", 7), 96.0f);
+    EXPECT_FLOAT_EQ(MeasureTextFixed(font, 2.0f, 7.0f, "03:25"), 80.0f);
+    delete font;
+}

@@ -29,7 +29,7 @@ public:
     static uint32_t GetLength(CHandle* handle);
 };
 
-class CSong : public CAudio::CHandle
+class CSong final : public CAudio::CHandle
 {
 public:
     int32_t GetType() override { return 0; }
@@ -38,7 +38,7 @@ public:
     FMUSIC_MODULE* m_Module = nullptr;
 };
 
-class CStream : public CAudio::CHandle
+class CStream final : public CAudio::CHandle
 {
 public:
     int32_t GetType() override { return 1; }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FMOD.h"
 #include "platform/PlatformWindow.h"
 
 namespace {
@@ -199,6 +200,11 @@ void TranslateEvent(const SDL_Event& e)
 {
     switch (e.type)
     {
+    case SDL_AUDIODEVICEREMOVED:
+        // The sound library carries on with its silent output.
+        if (!e.adevice.iscapture)
+            FSOUND_AudioDeviceRemoved(e.adevice.which);
+        break;
     case SDL_QUIT:
         if (s_WindowExists)
             Push(WM_CLOSE, 0, 0);

@@ -1,0 +1,135 @@
+#pragma once
+// Inside platform/ only: the mixer of the sound library and what it shares
+// with the rest of it.
+//
+// Threads. Mix runs on the output's thread (SDL's audio callback or the
+// silent output's clock thread; never both at once) and touches only the
+// lock-free parts below: voice slots (atomic pointers), each voice's ring
+// (written by the decoder thread, read here), its atomic flags and its clock
+// (written here, read by the main thread). It never locks, waits, allocates
+// or touches a file. Everything else of the library runs on the main thread
+// and the decoder thread under the library lock.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+constexpr int kOutputRate = 44100;
+
+// Single-producer single-consumer ring of stereo float frames.
+class CFrameRing
+{
+public:
+    void Allocate(int frames); // a power of two; not while in use
+    void Clear();              // neither end may be in use
+    int Capacity() const { return static_cast<int>(m_Mask + 1); }
+    int Available() const;     // reader side
+    int Free() const;          // writer side
+    int Write(const float* stereo, int frames);
+    int Read(float* stereo, int frames);
+
+private:
+    std::vector<float> m_Data;
+    uint64_t m_Mask = 0;
+    std::atomic<uint64_t> m_Write{0};
+    std::atomic<uint64_t> m_Read{0};
+};
+
+// Where a voice's frames went on the output's timeline: a few runs of
+// (output frame, voice frame, count), so that the main thread can tell which
+// voice frame the listener hears at any output frame, pauses and underruns
+// included. Written by the mixer; read by the main thread under a sequence
+// count (all fields atomic, so a torn read is retried, never a data race).
+class CVoiceClock
+{
+public:
+    void Reset();                                  // voice not in the mixer
+    void Record(int64_t outFrame, int64_t voiceFrame, int count);
+    // Voice frames played by output frame `outFrame` (0 before the first).
+    int64_t PositionAt(int64_t outFrame) const;
+    // Output frame of the voice's first frame, -1 before it was mixed.
+    int64_t FirstFrame() const { return m_First.load(std::memory_order_relaxed); }
+
+private:
+    static constexpr int kRuns = 32;
+    std::atomic<uint32_t> m_Seq{0};
+    std::atomic<uint32_t> m_Count{0};
+    std::atomic<int64_t> m_First{-1};
+    std::atomic<int64_t> m_Out[kRuns] = {};
+    std::atomic<int64_t> m_Voice[kRuns] = {};
+    std::atomic<int64_t> m_Length[kRuns] = {};
+};
+
+// The mixer's view of a stream or module.
+struct CVoiceMix
+{
+    CFrameRing m_Ring;                     // decoder thread → mixer, at 44100 Hz
+    std::atomic<bool> m_Paused{false};     // main → mixer
+    std::atomic<bool> m_DecodeDone{false}; // decoder: the ring holds the last frames
+    std::atomic<bool> m_Ended{false};      // mixer: the last frame has been mixed
+    int64_t m_MixPos = 0;                  // mixer only while in a slot
+    CVoiceClock m_Clock;
+};
+
+class CSoundMixer
+{
+public:
+    CSoundMixer();
+
+    // Output thread: `frames` stereo frames into `out`. `latency` is how many
+    // output frames lie between this block's start and what the listener
+    // hears when it begins; `framesPerSecond` paces the heard position.
+    void Mix(float* out, int frames, int latency, double framesPerSecond);
+
+    // Main or decoder thread, under the library lock.
+    bool Attach(CVoiceMix* voice);
+    // Removes the voice and returns once no mix pass can still be reading it.
+    void Detach(CVoiceMix* voice);
+
+    // Main thread.
+    void SetGain(float gain) { m_Gain.store(gain, std::memory_order_relaxed); }
+    // Output frame the listener hears now.
+    int64_t HeardFrame() const;
+    int64_t MixedFrames() const { return m_Mixed.load(std::memory_order_acquire); }
+    // The `count` mono frames of the pre-volume mix ending at output frame
+    // `end` (zeros where nothing was mixed).
+    void ReadHistory(int64_t end, float* mono, int count) const;
+    bool OutputClock(int64_t* blockFrame, int* blockFrames, double* mixSeconds) const;
+
+    // Test tap of the final output (after the master volume).
+    void SetCapture(int frames);
+    int ReadCapture(float* stereo, int frames);
+
+private:
+    static constexpr int kSlots = 64;
+    static constexpr int kChunk = 1024;
+    static constexpr int kHistory = 16384; // power of two
+
+    void MixVoice(CVoiceMix* voice, int64_t outFrame, int frames);
+    void WaitForPass();
+
+    std::atomic<CVoiceMix*> m_Slots[kSlots] = {};
+    std::atomic<bool> m_Busy{false};
+    std::atomic<uint64_t> m_Passes{0};
+    std::atomic<int64_t> m_Mixed{0};
+    std::atomic<float> m_Gain{1.0f};
+    std::unique_ptr<std::atomic<float>[]> m_History;
+    std::atomic<CFrameRing*> m_Capture{nullptr};
+    std::unique_ptr<CFrameRing> m_CaptureRing; // main thread owns
+
+    // The last block handed to the output (sequence-counted like CVoiceClock).
+    std::atomic<uint32_t> m_ClockSeq{0};
+    std::atomic<int64_t> m_ClockFrame{0};
+    std::atomic<int64_t> m_ClockNanos{0};
+    std::atomic<int32_t> m_ClockLatency{0};
+    std::atomic<int32_t> m_ClockBlock{0};
+    std::atomic<double> m_ClockRate{kOutputRate};
+    std::atomic<bool> m_ClockValid{false};
+
+    // Output thread only.
+    std::vector<float> m_Accum;
+    std::vector<float> m_Scratch;
+};
+
+int64_t SoundNowNanos();

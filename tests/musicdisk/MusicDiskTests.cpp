@@ -26,18 +26,34 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A tone of the given length as mp3, made once per run; copied to the days a
-// test asks for. Empty when sox or lame is missing.
+// Tones made by this process, removed when it exits. Each test runs in its
+// own process under ctest, in parallel: the folder is per process.
+struct STones
+{
+    std::map<int, std::string> m_Files;
+    std::vector<std::string> m_Dirs;
+    ~STones()
+    {
+        std::error_code ignored;
+        for (const std::string& dir : m_Dirs)
+            fs::remove_all(dir, ignored);
+    }
+};
+
+// A tone of the given length as mp3, made once per process; copied to the
+// days a test asks for. Empty when sox or lame is missing.
 std::string ToneFile(int seconds)
 {
-    static std::map<int, std::string> made;
-    auto found = made.find(seconds);
-    if (found != made.end())
+    static STones tones;
+    auto found = tones.m_Files.find(seconds);
+    if (found != tones.m_Files.end())
         return found->second;
-    std::string& path = made[seconds];
+    std::string& path = tones.m_Files[seconds];
     if (HaveCommand("sox") && HaveCommand("lame"))
     {
-        const std::string dir = MakeTempDir("musicdisk-tone" + std::to_string(seconds));
+        const std::string dir =
+            MakeTempDir("musicdisk-tone" + std::to_string(seconds) + "-" + std::to_string(getpid()));
+        tones.m_Dirs.push_back(dir);
         const std::string wav = dir + "/tone.wav", mp3 = dir + "/tone.mp3";
         if (RunCommand("sox -n -r 44100 -c 1 -b 16 '" + wav + "' synth " + std::to_string(seconds) +
                        " sine 440 vol 0.3 && lame --quiet '" + wav + "' '" + mp3 + "'") == 0)
@@ -83,7 +99,7 @@ protected:
     }
 
     // False when no mp3 could be made (the test then skips).
-    bool AddTracks(std::initializer_list<int> days, int seconds = 60)
+    bool AddTracks(std::initializer_list<int> days, int seconds = 30)
     {
         const std::string tone = ToneFile(seconds);
         if (tone.empty())

@@ -1,5 +1,7 @@
 #include "support/RealDevice.h"
 
+#include <cstdio>
+
 #include "app/App.h"
 #include "content/ResourceManager.h"
 #include "render/RenderDevice.h"
@@ -46,4 +48,19 @@ std::vector<uint32_t> ReadBackBuffer()
     if (!g_Device || !g_Device->ReadPixels(pixels.data(), 800, 600))
         pixels.clear();
     return pixels;
+}
+
+void WritePpm(const std::vector<uint32_t>& pixels, const char* path)
+{
+    FILE* f = std::fopen(path, "wb");
+    if (!f)
+        return;
+    std::fprintf(f, "P6\n800 600\n255\n");
+    for (uint32_t c : pixels)
+    {
+        const unsigned char rgb[3] = {static_cast<unsigned char>(c >> 16), static_cast<unsigned char>(c >> 8),
+                                      static_cast<unsigned char>(c)};
+        std::fwrite(rgb, 1, 3, f);
+    }
+    std::fclose(f);
 }

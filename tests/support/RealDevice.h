@@ -12,3 +12,5 @@ void CloseRealDevice();
 // The back buffer, ARGB, top row first (read before presenting).
 std::vector<uint32_t> ReadBackBuffer();
 inline uint32_t PixelAt(const std::vector<uint32_t>& p, int x, int y) { return p[size_t(y) * 800 + x]; }
+// Saves a read-back frame for a person to look at (build/test-tmp).
+void WritePpm(const std::vector<uint32_t>& pixels, const char* path);

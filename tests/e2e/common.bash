@@ -92,17 +92,21 @@ pixel() {
     convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
 }
 
-# wait_exit <seconds>: waits for the program to end; prints its exit code.
+# wait_exit <seconds>: waits for the program to end and sets EXIT_CODE
+# ("timeout" if it did not end in time). Not in a subshell: only this shell
+# can collect its child's status.
 wait_exit() {
     local end=$((SECONDS + $1))
+    EXIT_CODE=timeout
     while kill -0 "$ORBA_PID" 2>/dev/null; do
-        [ $SECONDS -ge $end ] && { echo timeout; return 0; }
+        [ $SECONDS -ge $end ] && return 0
+        # A finished child that is not yet collected still answers kill -0.
+        [ "$(ps -o stat= -p "$ORBA_PID" 2>/dev/null | cut -c1)" = Z ] && break
         sleep 0.1
     done
-    local code=0
-    wait "$ORBA_PID" || code=$?
+    EXIT_CODE=0
+    wait "$ORBA_PID" || EXIT_CODE=$?
     ORBA_PID=""
-    echo "$code"
 }
 
 # The player's client area (800 x 600) of the whole-screen capture $1 into $2.
@@ -154,4 +158,13 @@ n = len(data) // 4
 vals = struct.unpack('<%df' % n, data[:n * 4])
 print(sum(1 for v in vals if abs(v) > 1e-4), n)
 PY
+}
+
+# press <key>: a real key press (XTEST) into the player's window.
+press() {
+    local id
+    id=$(player_window)
+    xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id" 2>/dev/null || true
+    sleep 0.1
+    xdotool key "$1"
 }

@@ -17,9 +17,9 @@ while [ $SECONDS -lt $end ]; do
     import -window root -crop "800x600+${X}+${Y}" +repage "$WORK/shots/$(printf %04d $i).png" 2>/dev/null || true
     i=$((i + 1))
 done
-xdotool key --window "$(player_window)" Escape
-code=$(wait_exit 20)
-[ "$code" = 0 ] || fail "Escape ended the program with $code"
+press Escape
+wait_exit 20
+[ "$EXIT_CODE" = 0 ] || fail "Escape ended the program with $EXIT_CODE"
 
 # Classify every shot: the loading picture's lettering (bright chrome at the
 # centre), the bar along the track, the player's light top band.

@@ -73,8 +73,8 @@ shot volume
 [ "$(differing "$WORK/resumed.png" "$WORK/volume.png" 20x10+690+374)" -gt 50 ] || fail "the volume strip did not shorten"
 [ "$(differing "$WORK/resumed.png" "$WORK/volume.png" 40x10+590+374)" -lt 5 ] || fail "the start of the volume strip changed"
 
-xdotool key --window "$(player_window)" Escape
-code=$(wait_exit 20)
-[ "$code" = 0 ] || fail "Escape ended the player with $code"
+press Escape
+wait_exit 20
+[ "$EXIT_CODE" = 0 ] || fail "Escape ended the player with $EXIT_CODE"
 cp "$WORK/first.png" "$ARTIFACTS/player.png"
 echo "player: all checks passed"

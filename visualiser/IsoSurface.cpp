@@ -16,6 +16,9 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 static_assert(FLT_EVAL_METHOD == 0, "float expressions must round at every step");
 
@@ -56,6 +59,50 @@ constexpr int s_EdgeVertexOffset[12] = {EdgeVertexOffset(0), EdgeVertexOffset(1)
                                         EdgeVertexOffset(3), EdgeVertexOffset(4), EdgeVertexOffset(5),
                                         EdgeVertexOffset(6), EdgeVertexOffset(7), EdgeVertexOffset(8),
                                         EdgeVertexOffset(9), EdgeVertexOffset(10), EdgeVertexOffset(11)};
+
+// Cube index bits of the corners compared four at a time: lanes (0, 1, 4, 5)
+// and (3, 2, 7, 6), the two pairs of each x-row.
+constexpr uint8_t SpreadBits(int mask, const int (&corner)[4])
+{
+    int bits = 0;
+    for (int l = 0; l < 4; ++l)
+        bits |= ((mask >> l) & 1) << corner[l];
+    return uint8_t(bits);
+}
+constexpr int s_LowLanes[4] = {0, 1, 4, 5};
+constexpr int s_HighLanes[4] = {3, 2, 7, 6};
+constexpr uint8_t s_LowBits[16] = {
+    SpreadBits(0, s_LowLanes),  SpreadBits(1, s_LowLanes),  SpreadBits(2, s_LowLanes),  SpreadBits(3, s_LowLanes),
+    SpreadBits(4, s_LowLanes),  SpreadBits(5, s_LowLanes),  SpreadBits(6, s_LowLanes),  SpreadBits(7, s_LowLanes),
+    SpreadBits(8, s_LowLanes),  SpreadBits(9, s_LowLanes),  SpreadBits(10, s_LowLanes), SpreadBits(11, s_LowLanes),
+    SpreadBits(12, s_LowLanes), SpreadBits(13, s_LowLanes), SpreadBits(14, s_LowLanes), SpreadBits(15, s_LowLanes)};
+constexpr uint8_t s_HighBits[16] = {
+    SpreadBits(0, s_HighLanes),  SpreadBits(1, s_HighLanes),  SpreadBits(2, s_HighLanes),
+    SpreadBits(3, s_HighLanes),  SpreadBits(4, s_HighLanes),  SpreadBits(5, s_HighLanes),
+    SpreadBits(6, s_HighLanes),  SpreadBits(7, s_HighLanes),  SpreadBits(8, s_HighLanes),
+    SpreadBits(9, s_HighLanes),  SpreadBits(10, s_HighLanes), SpreadBits(11, s_HighLanes),
+    SpreadBits(12, s_HighLanes), SpreadBits(13, s_HighLanes), SpreadBits(14, s_HighLanes),
+    SpreadBits(15, s_HighLanes)};
+
+// Bit n set when corner n of the cell whose lowest corner is at values[0] is
+// inside (strictly above the iso level).
+inline int CubeIndex(const float* values, float iso)
+{
+#if defined(__SSE2__)
+    const __m128 level = _mm_set1_ps(iso);
+    __m128 low = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(values));
+    low = _mm_loadh_pi(low, reinterpret_cast<const __m64*>(values + PX));
+    __m128 high = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(values + PX * PY));
+    high = _mm_loadh_pi(high, reinterpret_cast<const __m64*>(values + PX + PX * PY));
+    return s_LowBits[_mm_movemask_ps(_mm_cmpgt_ps(low, level))] |
+           s_HighBits[_mm_movemask_ps(_mm_cmpgt_ps(high, level))];
+#else
+    int cubeIndex = 0;
+    for (int n = 0; n < 8; ++n)
+        cubeIndex |= int(values[s_CornerStep[n]] > iso) << n;
+    return cubeIndex;
+#endif
+}
 
 inline bool IsFinite(float v)
 {
@@ -410,13 +457,7 @@ int CIsoSurface::Polygonise(int x, int y, int z)
     const int base = x + PX * (y + PY * z);
     const float* const values = m_Values.get() + base;
     const float iso = m_IsoLevel;
-    float value[8];
-    int cubeIndex = 0;
-    for (int n = 0; n < 8; ++n)
-    {
-        value[n] = values[s_CornerStep[n]];
-        cubeIndex |= int(value[n] > iso) << n;
-    }
+    const int cubeIndex = CubeIndex(values, iso);
 
     const SRow& row = s_Rows[cubeIndex];
     if (row.m_IndexCount > 0)
@@ -457,7 +498,8 @@ int CIsoSurface::Polygonise(int x, int y, int z)
             known = uint16_t(vertex);
             fresh[freshCount++] = uint16_t(vertex);
 
-            float t = (iso - value[c0]) / (value[c1] - value[c0]);
+            const float v0 = values[s_CornerStep[c0]];
+            float t = (iso - v0) / (values[s_CornerStep[c1]] - v0);
             // Only a corner whose sum overflowed to infinity gives no number here.
             if (!(t >= 0.0f && t <= 1.0f))
                 t = 0.5f;

@@ -300,8 +300,10 @@ CIsoSurface::CIsoSurface(float isoLevel, int vertexCapacity, int indexCapacity)
     m_Vertices.m_Items = std::make_unique<float[]>(size_t(vertexCapacity) * 6);
     m_Indices.m_Capacity = indexCapacity;
     m_Indices.m_Items = std::make_unique<uint16_t[]>(size_t(indexCapacity));
-    m_Fresh = std::make_unique<uint16_t[]>(size_t(vertexCapacity));
+    m_Fresh = std::make_unique<uint64_t[]>(size_t(vertexCapacity));
     m_Copies = std::make_unique<uint32_t[]>(size_t(vertexCapacity));
+    for (int i = 0; i < s_PadX; ++i)
+        m_Coord[i] = float(i) * m_CellSize - 1.0f;
 }
 
 int CIsoSurface::UseLanes(int maxLanes)
@@ -381,51 +383,76 @@ void CIsoSurface::EvaluateBlocks(int x, int y, int z)
 void CIsoSurface::EvaluateBlock(int bi, int bj, int bk)
 {
     m_BlockDone[bj + s_BlocksY * bk] |= uint16_t(1u << bi);
+    const int i0 = bi * s_BlockX, j0 = bj * s_BlockY, k0 = bk * s_BlockZ;
     alignas(64) float px[s_Batch], py[s_Batch], pz[s_Batch], value[s_Batch];
-    for (int l = 0; l < s_Batch; ++l)
+    for (int r = 0; r < 4; ++r)
     {
-        px[l] = float(bi * s_BlockX + (l & 3)) * m_CellSize - 1.0f;
-        py[l] = float(bj * s_BlockY + ((l >> 2) & 1)) * m_CellSize - 1.0f;
-        pz[l] = float(bk * s_BlockZ + (l >> 3)) * m_CellSize - 1.0f;
+        std::memcpy(px + r * 4, m_Coord + i0, 4 * sizeof(float));
+        const float y = m_Coord[j0 + (r & 1)], z = m_Coord[k0 + (r >> 1)];
+        for (int l = 0; l < 4; ++l)
+        {
+            py[r * 4 + l] = y;
+            pz[r * 4 + l] = z;
+        }
     }
     s_Kernels.m_Field(px, py, pz, m_Active, m_ActiveCount, value);
 
-    const int i0 = bi * s_BlockX;
+    const bool inner = i0 > 0 && i0 + s_BlockX <= R && j0 > 0 && j0 + s_BlockY <= R && k0 > 0 && k0 + s_BlockZ <= R;
     for (int r = 0; r < 4; ++r)
     {
-        const int j = bj * s_BlockY + (r & 1);
-        const int k = bk * s_BlockZ + (r >> 1);
+        const int j = j0 + (r & 1);
+        const int k = k0 + (r >> 1);
         const int row = i0 + PX * (j + PY * k);
-        const bool outerRow = j == 0 || k == 0 || j >= R || k >= R;
-        for (int l = 0; l < 4; ++l)
+        if (inner)
+            std::memcpy(&m_Values[row], value + r * 4, 4 * sizeof(float));
+        else
         {
-            const int i = i0 + l;
-            m_Values[row + l] = outerRow || i == 0 || i >= R ? 0.0f : value[r * 4 + l];
+            const bool outerRow = j == 0 || k == 0 || j >= R || k >= R;
+            for (int l = 0; l < 4; ++l)
+                m_Values[row + l] = outerRow || i0 + l == 0 || i0 + l >= R ? 0.0f : value[r * 4 + l];
         }
         std::memset(&m_EdgeVertex[size_t(row) * 4], 0xFF, 4 * 4 * sizeof(uint16_t));
     }
 }
 
-// Normals of the vertices made this build, sixteen at a time; then the
+// The vertices made this build, sixteen at a time: the position on the edge
+// where the field crosses the iso level, then the normal there. Then the
 // copies take position and normal from them.
 void CIsoSurface::FinishVertices()
 {
     float* const vertices = m_Vertices.m_Items.get();
+    const float* const values = m_Values.get();
+    const float iso = m_IsoLevel;
+    const float cellSize = m_CellSize;
     for (int first = 0; first < m_FreshCount; first += s_Batch)
     {
-        alignas(64) float px[s_Batch], py[s_Batch], pz[s_Batch], nx[s_Batch], ny[s_Batch], nz[s_Batch];
+        alignas(64) float p[3][s_Batch], nx[s_Batch], ny[s_Batch], nz[s_Batch];
         float* v[s_Batch];
         const int count = m_FreshCount - first < s_Batch ? m_FreshCount - first : s_Batch;
         for (int l = 0; l < s_Batch; ++l)
         {
-            v[l] = vertices + size_t(m_Fresh[first + (l < count ? l : 0)]) * 6;
-            px[l] = v[l][0];
-            py[l] = v[l][1];
-            pz[l] = v[l][2];
+            const uint64_t record = m_Fresh[first + (l < count ? l : 0)];
+            v[l] = vertices + size_t(record & 0xFFFF) * 6;
+            const int cell[3] = {int(record >> 16) & 0xFF, int(record >> 24) & 0xFF, int(record >> 32) & 0xFF};
+            const int e = int(record >> 40) & 0xF;
+            const float* const corner = values + cell[0] + PX * (cell[1] + PY * cell[2]);
+            const float v0 = corner[s_CornerStep[s_EdgeCorners[e][0]]];
+            float t = (iso - v0) / (corner[s_CornerStep[s_EdgeCorners[e][1]]] - v0);
+            // Only a corner whose sum overflowed to infinity gives no number here.
+            if (!(t >= 0.0f && t <= 1.0f))
+                t = 0.5f;
+            for (int a = 0; a < 3; ++a)
+            {
+                const float unit = s_EdgeStart[e][a] + s_EdgeRun[e][a] * t;
+                p[a][l] = unit * cellSize + m_Coord[cell[a]];
+            }
         }
-        s_Kernels.m_Normal(px, py, pz, m_Active, m_ActiveCount, nx, ny, nz);
+        s_Kernels.m_Normal(p[0], p[1], p[2], m_Active, m_ActiveCount, nx, ny, nz);
         for (int l = 0; l < count; ++l)
         {
+            v[l][0] = p[0][l];
+            v[l][1] = p[1][l];
+            v[l][2] = p[2][l];
             v[l][3] = nx[l];
             v[l][4] = ny[l];
             v[l][5] = nz[l];
@@ -470,45 +497,28 @@ int CIsoSurface::Polygonise(int x, int y, int z)
             return -1;
         }
 
-        const float origin[3] = {float(x) * m_CellSize - 1.0f, float(y) * m_CellSize - 1.0f,
-                                 float(z) * m_CellSize - 1.0f};
-        float* const vertices = m_Vertices.m_Items.get();
+        // Each vertex is a copy of the one an earlier cell made on its edge,
+        // or a new one; new ones are placed and given normals after the walk.
+        // Both records are written and one of them counted, without branches.
         const int first = m_Vertices.m_Count;
-        uint16_t* const fresh = m_Fresh.get();
+        uint64_t* const fresh = m_Fresh.get();
         uint32_t* const copies = m_Copies.get();
         int freshCount = m_FreshCount;
         int copyCount = m_CopyCount;
-        const float cellSize = m_CellSize;
         uint16_t* const edgeVertex = m_EdgeVertex.get() + size_t(base) * 4;
+        const uint64_t cell = (uint64_t(x) << 16) | (uint64_t(y) << 24) | (uint64_t(z) << 32);
         for (int s = 0; s < row.m_VertexCount; ++s)
         {
             const int e = row.m_Edges[s];
-            const int c0 = s_EdgeCorners[e][0];
-            const int c1 = s_EdgeCorners[e][1];
             const uint32_t vertex = uint32_t(first + s);
-
-            // A copy of the vertex an earlier cell made on this edge (filled in
-            // after the walk), or a new one.
-            uint16_t& known = edgeVertex[s_EdgeVertexOffset[e]];
-            if (known != s_NoVertex)
-            {
-                copies[copyCount++] = (vertex << 16) | known;
-                continue;
-            }
-            known = uint16_t(vertex);
-            fresh[freshCount++] = uint16_t(vertex);
-
-            const float v0 = values[s_CornerStep[c0]];
-            float t = (iso - v0) / (values[s_CornerStep[c1]] - v0);
-            // Only a corner whose sum overflowed to infinity gives no number here.
-            if (!(t >= 0.0f && t <= 1.0f))
-                t = 0.5f;
-            float* const out = vertices + size_t(vertex) * 6;
-            for (int a = 0; a < 3; ++a)
-            {
-                const float p = s_EdgeStart[e][a] + s_EdgeRun[e][a] * t;
-                out[a] = p * cellSize + origin[a];
-            }
+            uint16_t& slot = edgeVertex[s_EdgeVertexOffset[e]];
+            const uint32_t known = slot;
+            const bool isNew = known == s_NoVertex;
+            copies[copyCount] = (vertex << 16) | known;
+            copyCount += int(!isNew);
+            fresh[freshCount] = cell | (uint64_t(e) << 40) | vertex;
+            freshCount += int(isNew);
+            slot = uint16_t(isNew ? vertex : known);
         }
         m_FreshCount = freshCount;
         m_CopyCount = copyCount;

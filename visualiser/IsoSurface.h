@@ -113,6 +113,7 @@ private:
     static constexpr int s_PadX = 36, s_PadY = 34, s_PadZ = 34;
     static constexpr int s_BlocksY = s_PadY / s_BlockY, s_BlocksZ = s_PadZ / s_BlockZ;
     std::unique_ptr<float[]> m_Values;
+    float m_Coord[s_PadX];   // i x cell size - 1, the position of grid plane i
     // Per corner, the first vertex made this build on the grid edge leaving it
     // along +x, +y, +z (0xFFFF: none yet), then one unused entry. A vertex is
     // worked out once per build and copied into every other cell using its edge.
@@ -137,10 +138,10 @@ private:
     // slot order, as x, y, z, strength, 2 x strength.
     int m_ActiveCount = 0;
     float m_Active[s_MaxBalls][5];
-    // Normals are evaluated once the walk is done, sixteen vertices at a time:
-    // the vertices made this build, then the copies (destination in the top
-    // 16 bits, source in the low 16) that take position and normal from them.
-    std::unique_ptr<uint16_t[]> m_Fresh;
+    // Positions and normals are worked out once the walk is done, sixteen
+    // vertices at a time: the vertices made this build, then the copies
+    // (destination in the top 16 bits, source in the low 16) take them over.
+    std::unique_ptr<uint64_t[]> m_Fresh;   // vertex, cell x, y, z, edge: 16, 8, 8, 8, 8 bits
     int m_FreshCount = 0;
     std::unique_ptr<uint32_t[]> m_Copies;
     int m_CopyCount = 0;

@@ -31,7 +31,7 @@ constexpr int s_PaddedTotal = PX * PY * PZ;
 constexpr int s_BlocksY = PY / 2, s_BlocksZ = PZ / 2;
 constexpr float s_MinDistance2 = 0.0001f;   // keeps a ball's own centre finite
 constexpr uint16_t s_NoVertex = 0xFFFF;
-constexpr int s_Batch = 16;   // lanes per field evaluation
+constexpr int s_Batch = 16;   // lanes per field evaluation: a block of 4 x 2 x 2 corners
 
 typedef uint16_t VU16 __attribute__((vector_size(16)));
 
@@ -120,34 +120,39 @@ __attribute__((always_inline)) inline void Fill(V& out, float v)
         out[l] = v;
 }
 
-// Field at 16 points: strength / max(d^2, 0.0001) over the balls in order.
+// Per ball, the squared distance along each axis from its centre to every
+// grid plane, laid out as the 16 lanes of a block: one lane vector per block
+// column along x, then per block row along y, then per block layer along z.
+constexpr int s_BlocksX = PX / 4;
+constexpr int s_SquaresY = s_BlocksX * s_Batch;
+constexpr int s_SquaresZ = s_SquaresY + s_BlocksY * s_Batch;
+constexpr int s_BallSquares = s_SquaresZ + s_BlocksZ * s_Batch;
+
+// Field at the 16 corners of a block: strength / max(d^2, 0.0001) over the
+// balls in order, with d^2 = dx^2 + dy^2 + dz^2 from the tables above (each
+// square rounded as it would be if worked out here). sqx, sqy, sqz: the
+// block's vectors for the first ball.
 template <typename V>
-__attribute__((always_inline)) inline void FieldKernel(const float* px, const float* py, const float* pz,
+__attribute__((always_inline)) inline void FieldKernel(const float* sqx, const float* sqy, const float* sqz,
                                                        const float (*balls)[5], int count, float* out)
 {
     constexpr int W = int(sizeof(V) / sizeof(float));
     constexpr int N = s_Batch / W;
-    V x[N], y[N], z[N], sum[N], minDistance2{}, bx{}, by{}, bz{}, strength{};
+    V sum[N], minDistance2{}, strength{};
     for (int c = 0; c < N; ++c)
-    {
-        std::memcpy(&x[c], px + c * W, sizeof(V));
-        std::memcpy(&y[c], py + c * W, sizeof(V));
-        std::memcpy(&z[c], pz + c * W, sizeof(V));
         Fill(sum[c], 0.0f);
-    }
     Fill(minDistance2, s_MinDistance2);
     for (int b = 0; b < count; ++b)
     {
-        Fill(bx, balls[b][0]);
-        Fill(by, balls[b][1]);
-        Fill(bz, balls[b][2]);
         Fill(strength, balls[b][3]);
+        const size_t ball = size_t(b) * s_BallSquares;
         for (int c = 0; c < N; ++c)
         {
-            const V dx = x[c] - bx;
-            const V dy = y[c] - by;
-            const V dz = z[c] - bz;
-            V d2 = dx * dx + dy * dy + dz * dz;
+            V dx2, dy2, dz2;
+            std::memcpy(&dx2, sqx + ball + c * W, sizeof(V));
+            std::memcpy(&dy2, sqy + ball + c * W, sizeof(V));
+            std::memcpy(&dz2, sqz + ball + c * W, sizeof(V));
+            V d2 = dx2 + dy2 + dz2;
             d2 = d2 < minDistance2 ? minDistance2 : d2;
             sum[c] = sum[c] + strength / d2;
         }
@@ -294,6 +299,7 @@ CIsoSurface::CIsoSurface(float isoLevel, int vertexCapacity, int indexCapacity)
     m_Balls.m_Items = std::make_unique<CBall[]>(s_MaxBalls);
     m_Stack.m_Items = std::make_unique<SStackItem[]>(s_InitialStack);
     m_Values = std::make_unique<float[]>(s_PaddedTotal);
+    m_Squares = std::make_unique<float[]>(size_t(s_MaxBalls) * s_BallSquares);
     m_EdgeVertex = std::make_unique<uint16_t[]>(size_t(s_PaddedTotal) * 4);
     m_CellState = std::make_unique<uint8_t[]>(s_CellTotal);
     m_Vertices.m_Capacity = vertexCapacity;
@@ -384,18 +390,10 @@ void CIsoSurface::EvaluateBlock(int bi, int bj, int bk)
 {
     m_BlockDone[bj + s_BlocksY * bk] |= uint16_t(1u << bi);
     const int i0 = bi * s_BlockX, j0 = bj * s_BlockY, k0 = bk * s_BlockZ;
-    alignas(64) float px[s_Batch], py[s_Batch], pz[s_Batch], value[s_Batch];
-    for (int r = 0; r < 4; ++r)
-    {
-        std::memcpy(px + r * 4, m_Coord + i0, 4 * sizeof(float));
-        const float y = m_Coord[j0 + (r & 1)], z = m_Coord[k0 + (r >> 1)];
-        for (int l = 0; l < 4; ++l)
-        {
-            py[r * 4 + l] = y;
-            pz[r * 4 + l] = z;
-        }
-    }
-    s_Kernels.m_Field(px, py, pz, m_Active, m_ActiveCount, value);
+    alignas(64) float value[s_Batch];
+    const float* const squares = m_Squares.get();
+    s_Kernels.m_Field(squares + bi * s_Batch, squares + s_SquaresY + bj * s_Batch,
+                      squares + s_SquaresZ + bk * s_Batch, m_Active, m_ActiveCount, value);
 
     const bool inner = i0 > 0 && i0 + s_BlockX <= R && j0 > 0 && j0 + s_BlockY <= R && k0 > 0 && k0 + s_BlockZ <= R;
     for (int r = 0; r < 4; ++r)
@@ -612,6 +610,23 @@ void CIsoSurface::BuildMesh()
         m_Active[m_ActiveCount][2] = ball.m_Pos[2];
         m_Active[m_ActiveCount][3] = ball.m_Strength;
         m_Active[m_ActiveCount][4] = 2.0f * ball.m_Strength;
+        float* const squares = m_Squares.get() + size_t(m_ActiveCount) * s_BallSquares;
+        float square[3][s_PadX];
+        for (int a = 0; a < 3; ++a)
+            for (int i = 0; i < s_PadX; ++i)
+            {
+                const float d = m_Coord[i] - ball.m_Pos[a];
+                square[a][i] = d * d;
+            }
+        for (int bi = 0; bi < s_BlocksX; ++bi)
+            for (int l = 0; l < s_Batch; ++l)
+                squares[bi * s_Batch + l] = square[0][bi * s_BlockX + (l & 3)];
+        for (int bj = 0; bj < s_BlocksY; ++bj)
+            for (int l = 0; l < s_Batch; ++l)
+                squares[s_SquaresY + bj * s_Batch + l] = square[1][bj * s_BlockY + ((l >> 2) & 1)];
+        for (int bk = 0; bk < s_BlocksZ; ++bk)
+            for (int l = 0; l < s_Batch; ++l)
+                squares[s_SquaresZ + bk * s_Batch + l] = square[2][bk * s_BlockZ + (l >> 3)];
         ++m_ActiveCount;
     }
 

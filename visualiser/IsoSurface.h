@@ -114,6 +114,7 @@ private:
     static constexpr int s_BlocksY = s_PadY / s_BlockY, s_BlocksZ = s_PadZ / s_BlockZ;
     std::unique_ptr<float[]> m_Values;
     float m_Coord[s_PadX];   // i x cell size - 1, the position of grid plane i
+    std::unique_ptr<float[]> m_Squares;   // per ball, squared distances to the grid planes
     // Per corner, the first vertex made this build on the grid edge leaving it
     // along +x, +y, +z (0xFFFF: none yet), then one unused entry. A vertex is
     // worked out once per build and copied into every other cell using its edge.

@@ -275,9 +275,9 @@ int PickKernels(int maxLanes, SKernels& kernels)
     return 4;
 }
 
-// Set with the tables by the first mesher constructed.
+// Picked by the first mesher constructed, unless UseLanes came first.
 SKernels s_Kernels = {Field4, Normal4};
-int s_KernelLanes = 4;
+int s_KernelLanes = 0;
 
 } // namespace
 
@@ -290,9 +290,10 @@ CIsoSurface::CIsoSurface(float isoLevel, int vertexCapacity, int indexCapacity)
     if (!tablesReady)
     {
         FillTables();
-        s_KernelLanes = PickKernels(16, s_Kernels);
         tablesReady = true;
     }
+    if (s_KernelLanes == 0)
+        s_KernelLanes = PickKernels(16, s_Kernels);
     vertexCapacity = vertexCapacity < 0 ? 0 : vertexCapacity > s_VertexCapacity ? s_VertexCapacity : vertexCapacity;
     indexCapacity = indexCapacity < 0 ? 0 : indexCapacity > s_IndexCapacity ? s_IndexCapacity : indexCapacity;
 

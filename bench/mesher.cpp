@@ -77,6 +77,31 @@ void BM_BuildMesh(benchmark::State& state)
     state.counters["vertices"] = double(vertices) / double(frame);
 }
 
+// The typical frame with the field sums capped at 4, 8 or 16 lanes (the
+// widest the processor runs, if narrower).
+void BM_BuildMeshLanes(benchmark::State& state)
+{
+    const int lanes = CIsoSurface::UseLanes(int(state.range(0)));
+    CIsoSurface surface(s_Iso);
+    CBall* slots[16];
+    for (CBall*& s : slots)
+        s = surface.AddBall();
+    std::vector<std::vector<CBall>> sets;
+    for (double t : s_Times)
+        sets.push_back(PathBalls(t, 6.0f));
+    size_t frame = 0;
+    for (auto _ : state)
+    {
+        const std::vector<CBall>& balls = sets[frame++ % sets.size()];
+        for (int i = 0; i < 16; ++i)
+            *slots[i] = balls[size_t(i)];
+        surface.BuildMesh();
+        benchmark::DoNotOptimize(surface.Vertices());
+    }
+    state.counters["lanes"] = lanes;
+    CIsoSurface::UseLanes(16);
+}
+
 void BM_PlainWalk(benchmark::State& state)
 {
     const float strength = float(state.range(0));
@@ -153,6 +178,7 @@ void BM_SideBySide(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_BuildMesh)->Arg(2)->Arg(6)->Arg(34)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BuildMeshLanes)->Arg(4)->Arg(8)->Arg(16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainWalk)->Arg(2)->Arg(6)->Arg(34)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullGrid)->Arg(2)->Arg(6)->Arg(34)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SideBySide)->Arg(2)->Arg(6)->Arg(34)->Iterations(240)->Unit(benchmark::kMicrosecond);

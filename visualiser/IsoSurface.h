@@ -54,6 +54,10 @@ public:
     // The cell a ball's walk starts from (clamped into the grid).
     static void StartCell(const CBall& ball, int cell[3]);
 
+    // Caps the width of the field sums (16, 8 or 4 lanes; the output is the
+    // same at every width) for all meshers; returns the width now in use.
+    static int UseLanes(int maxLanes);
+
     // Marching-cubes tables in this mesher's numbering.
     static const int8_t s_CornerOffsets[8][3];   // (dx, dy, dz) of each cube corner
     static const int8_t s_EdgeCorners[12][2];    // first and second corner of each edge
@@ -67,7 +71,7 @@ public:
         uint8_t m_VertexCount;
         uint8_t m_IndexCount;
         uint8_t m_Edges[12];
-        uint8_t m_Slots[16];   // the 16th is padding
+        uint16_t m_Slots[16];   // 16-bit, added to the first vertex 8 at a time; the 16th is padding
     };
     static SRow s_Rows[256];
 
@@ -80,9 +84,8 @@ private:
     int Polygonise(int x, int y, int z);   // cube index, or -1 when the cell did not fit
     void PushNeighbours(int cubeIndex, int x, int y, int z);
     bool Push(int x, int y, int z);
-    bool Claim(int corner);
-    void EvaluateCorners(int* corners, int count);
-    void EvaluateLanes(const int* corners, int count);
+    void EvaluateBlocks(int x, int y, int z);
+    void EvaluateBlock(int bi, int bj, int bk);
     void Walk();
     void FinishVertices();
     static void FillTables();
@@ -102,24 +105,23 @@ private:
     } m_Stack;
     uint16_t m_Resolution = s_Resolution;
     float m_CellSize = 0.0625f;
-    // One grid corner: its field value and the first vertex made this build on
-    // each grid edge leaving it along +x, +y, +z (0xFFFF: none yet). Valid
-    // once the corner is marked in m_CornerDone. A vertex is worked out once
-    // per build and copied into every other cell that uses its edge.
-    struct SCorner
-    {
-        float m_Value;
-        uint16_t m_Vertex[3];
-    };
-    std::unique_ptr<SCorner[]> m_Corners;   // (R+1)^3, i + (R+1) x (j + (R+1) x k)
-    std::unique_ptr<uint8_t[]> m_CornerDone;
+    // Corner values are summed a block of 4 x 2 x 2 corners at a time (16
+    // lanes), the first time a cell needs one of them. Corner (i, j, k) is
+    // kept at i + s_PadX x (j + s_PadY x k); the padding holds the lanes of
+    // the last blocks that fall off the grid.
+    static constexpr int s_BlockX = 4, s_BlockY = 2, s_BlockZ = 2;
+    static constexpr int s_PadX = 36, s_PadY = 34, s_PadZ = 34;
+    static constexpr int s_BlocksY = s_PadY / s_BlockY, s_BlocksZ = s_PadZ / s_BlockZ;
+    std::unique_ptr<float[]> m_Values;
+    float m_Coord[s_PadX];   // i x cell size - 1, the position of grid plane i
+    std::unique_ptr<float[]> m_Squares;   // per ball, squared distances to the grid planes
+    // Per corner, the first vertex made this build on the grid edge leaving it
+    // along +x, +y, +z (0xFFFF: none yet), then one unused entry. A vertex is
+    // worked out once per build and copied into every other cell using its edge.
+    std::unique_ptr<uint16_t[]> m_EdgeVertex;
+    // Bit bi of entry bj + s_BlocksY x bk: block (bi, bj, bk) summed this build.
+    uint16_t m_BlockDone[s_BlocksY * s_BlocksZ];
     std::unique_ptr<uint8_t[]> m_CellState;
-    // Corners of queued cells not evaluated yet. Every queued cell is
-    // polygonised later, so these are evaluated early, together with the
-    // corners a cell lacks, to fill every lane of a batch.
-    static constexpr int s_PendingCapacity = 4096;
-    std::unique_ptr<int[]> m_Pending;
-    int m_PendingCount = 0;
     struct
     {
         int m_Capacity = 0;
@@ -134,15 +136,13 @@ private:
     } m_Indices;
 
     // Per frame: the balls that contribute (finite, strength above 0), in
-    // slot order, as x, y, z, strength.
+    // slot order, as x, y, z, strength, 2 x strength.
     int m_ActiveCount = 0;
-    float m_Active[s_MaxBalls][4];
-    // The same, each value repeated across four lanes.
-    alignas(16) float m_ActiveLanes[s_MaxBalls][4][4];
-    // Normals are evaluated once the walk is done, four vertices at a time:
-    // the vertices made this build, then the copies (destination in the top
-    // 16 bits, source in the low 16) that take position and normal from them.
-    std::unique_ptr<uint16_t[]> m_Fresh;
+    float m_Active[s_MaxBalls][5];
+    // Positions and normals are worked out once the walk is done, sixteen
+    // vertices at a time: the vertices made this build, then the copies
+    // (destination in the top 16 bits, source in the low 16) take them over.
+    std::unique_ptr<uint64_t[]> m_Fresh;   // vertex, cell x, y, z, edge: 16, 8, 8, 8, 8 bits
     int m_FreshCount = 0;
     std::unique_ptr<uint32_t[]> m_Copies;
     int m_CopyCount = 0;

@@ -292,6 +292,28 @@ TEST(IsoSurface, SameBytesAsThePlainMesherOnTheBallPaths)
         }
 }
 
+TEST(IsoSurface, SameBytesAtEveryVectorWidth)
+{
+    // Only the widths this processor runs are compared; 4 always is.
+    std::mt19937 rng(77);
+    std::vector<std::vector<CBall>> sets;
+    for (int n = 0; n < 40; ++n)
+        sets.push_back(RandomBalls(rng));
+    for (float strength : {2.0f, 34.0f})
+        sets.push_back(PathBalls(19000.0, strength));
+    int widths = 0;
+    for (int lanes : {16, 8, 4})
+    {
+        if (CIsoSurface::UseLanes(lanes) != lanes)
+            continue;
+        ++widths;
+        for (size_t n = 0; n < sets.size(); ++n)
+            ASSERT_TRUE(SameBytes(*BuildSurface(sets[n]), BuildReference(sets[n]))) << lanes << " lanes, set " << n;
+    }
+    CIsoSurface::UseLanes(16);
+    EXPECT_GE(widths, 1);
+}
+
 TEST(IsoSurface, EveryComponentReachedFromABallIsTheWholeSurface)
 {
     // One blob: the flood fill must find every crossed cell the full grid finds.

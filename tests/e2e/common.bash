@@ -134,15 +134,19 @@ click() {
     read -r x y w h < <(window_geometry)
     xdotool mousemove --sync $((x + $1)) $((y + $2))
     sleep 0.15
-    xdotool click 1
-    sleep 0.3
+    # Held for a tenth of a second, as a person clicks: a press and release
+    # inside one frame is never seen as a press.
+    xdotool mousedown 1
+    sleep 0.25
+    xdotool mouseup 1
+    sleep 0.4
 }
 
 # Short generated tracks in the work folder's Tamm_songs/.
-make_short_album() { # make_short_album <seconds>
+make_short_album() { # make_short_album <seconds> [days a-b]
     local tool="${BUILD_DIR}/tools/album/orba-album"
     [ -x "$tool" ] || fail "album tool missing: $tool"
-    "$tool" --out "$WORK/Tamm_songs" --seconds "$1" --jobs 2 >/dev/null
+    "$tool" --out "$WORK/Tamm_songs" --seconds "$1" --days "${2:-1-30}" --jobs 2 >/dev/null
 }
 
 # bytes_since <file> <offset>: how many bytes of float samples after the
@@ -166,5 +170,9 @@ press() {
     id=$(player_window)
     xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id" 2>/dev/null || true
     sleep 0.1
-    xdotool key "$1"
+    # Held for a moment, as a person presses it: a key that goes down and up
+    # between two frames is never seen.
+    xdotool keydown "$1"
+    sleep 0.25
+    xdotool keyup "$1"
 }

@@ -4,6 +4,24 @@
 
 CEffectManager g_EffectManager;
 
+namespace {
+
+// Deletes every queued effect, once each: an effect queued twice in one frame
+// (ended twice) is deleted only while the manager still owns it.
+void DeleteRemovals()
+{
+    for (CEffect* removed : g_EffectManager.m_Removals)
+    {
+        const size_t before = g_EffectManager.m_Running.size();
+        g_EffectManager.m_Running.remove(removed);
+        if (g_EffectManager.m_Running.size() != before)
+            delete removed;
+    }
+    g_EffectManager.m_Removals.clear();
+}
+
+}  // namespace
+
 void AddEffect(CEffect* effect)
 {
     g_EffectManager.m_Running.push_back(effect);
@@ -31,29 +49,14 @@ void UpdateEffects(float dt)
     for (CEffect* removed : g_EffectManager.m_Removals)
         for (CEffect* effect : g_EffectManager.m_Running)
             effect->m_Children.remove(removed);
-    for (CEffect* removed : g_EffectManager.m_Removals)
-    {
-        const size_t before = g_EffectManager.m_Running.size();
-        g_EffectManager.m_Running.remove(removed);
-        // Only an effect the manager owned is deleted, and only once.
-        if (g_EffectManager.m_Running.size() != before)
-            delete removed;
-    }
-    g_EffectManager.m_Removals.clear();
+    DeleteRemovals();
 }
 
 void RemoveAllEffects()
 {
     for (CEffect* effect : g_EffectManager.m_Running)
         RemoveEffect(effect);
-    for (CEffect* removed : g_EffectManager.m_Removals)
-    {
-        const size_t before = g_EffectManager.m_Running.size();
-        g_EffectManager.m_Running.remove(removed);
-        if (g_EffectManager.m_Running.size() != before)
-            delete removed;
-    }
-    g_EffectManager.m_Removals.clear();
+    DeleteRemovals();
 }
 
 bool IsLoadingActive()

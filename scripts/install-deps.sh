@@ -12,7 +12,7 @@ PKGS=(
   # xfonts-base: without it the X11 message box has no font and fails to open.
   # python3-xlib: the tests ask a window to close as a window manager would.
   python3-xlib
-  xvfb xauth xfonts-base xdotool x11-utils imagemagick sox libsox-fmt-mp3 lame mpg123
+  xvfb xauth xfonts-base xdotool x11-utils x11-apps imagemagick sox libsox-fmt-mp3 lame mpg123
   clang libclang-rt-14-dev
 )
 missing=()

@@ -89,7 +89,7 @@ screenshot() { # screenshot <name>: the whole screen into the artifacts
 
 # pixel <file> <x> <y>: prints "r g b" (0..255)
 pixel() {
-    convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
+    convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]\n" info:
 }
 
 # wait_exit <seconds>: waits for the program to end and sets EXIT_CODE

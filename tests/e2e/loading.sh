@@ -3,7 +3,7 @@
 # content loads, black between, then the player fades in from black.
 # Screenshots are taken as fast as the display allows and classified.
 source "$(dirname "$0")/common.bash"
-SCREEN_W=1024 SCREEN_H=768
+SCREEN_W=800 SCREEN_H=600   # the window fills the screen: small, fast shots
 start_display
 mkdir -p "$WORK/Tamm_songs"   # no music needed here
 start_orba
@@ -13,13 +13,20 @@ read -r X Y W H < <(window_geometry)
 mkdir -p "$WORK/shots"
 end=$((SECONDS + 12))
 i=0
+# xwd only copies the screen, so the shots come several times a second;
+# they are cut to the window and converted afterwards.
 while [ $SECONDS -lt $end ]; do
-    import -window root -crop "800x600+${X}+${Y}" +repage "$WORK/shots/$(printf %04d $i).png" 2>/dev/null || true
+    xwd -root -silent >"$WORK/shots/$(printf %04d $i).xwd" 2>/dev/null || true
+    sleep 0.05
     i=$((i + 1))
 done
 press Escape
 wait_exit 20
 [ "$EXIT_CODE" = 0 ] || fail "Escape ended the program with $EXIT_CODE"
+
+for f in "$WORK"/shots/*.xwd; do
+    convert "xwd:$f" -crop "800x600+${X}+${Y}" +repage "${f%.xwd}.png" 2>/dev/null && rm -f "$f"
+done
 
 # Classify every shot: the loading picture's lettering (bright chrome at the
 # centre), the bar along the track, the player's light top band.
@@ -36,7 +43,7 @@ for f in "$WORK"/shots/*.png; do
         # the player's skin: light top band
         if awk "BEGIN{exit !($band > 0.6)}"; then player_full=1; else player_fading=1; fi
         phase=player
-    elif awk "BEGIN{exit !($whole < 0.01)}"; then
+    elif awk "BEGIN{exit !($whole < 0.04)}"; then
         [ "$phase" = loading ] && black_between=1
     else
         [ "$phase" = player ] && continue

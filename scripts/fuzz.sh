@@ -22,8 +22,8 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$san/ubsan
 # target  max_len  dictionary
 targets=(
   "fuzz_audio_load 65536 audio.dict"
-  "fuzz_png_texture 65536 png.dict"
-  "fuzz_font_scan 32768 png.dict"
+  "fuzz_png_texture 16384 png.dict"
+  "fuzz_font_scan 16384 png.dict"
 )
 failed=()
 summary=()

@@ -21,18 +21,3 @@ void CEffect::Update(float dt)
 {
     CountDown(dt);
 }
-
-CEffect* CreateEffect(int32_t classId, uint32_t layer, float lifetime)
-{
-    for (CEffectClass* c = CEffectClass::s_Head; c; c = c->m_Next)
-    {
-        if (c->GetId() != classId)
-            continue;
-        CEffect* effect = c->Create();
-        effect->m_TimeLeft = lifetime;
-        effect->m_ClassId = classId;
-        effect->m_Layer = layer;
-        return effect;
-    }
-    return nullptr;
-}

@@ -2,10 +2,12 @@
 // The album player screen: track table and controls (Update), and the skin,
 // track number, time, equaliser, volume, ticker and cursor (Render).
 // Main thread only.
+#include <cstddef>
 #include <cstdint>
 
 #include "audio/Audio.h"
 #include "content/Effect.h"
+#include "content/FixedString.h"
 
 class CCamera;
 class CIsoSurface;
@@ -17,6 +19,8 @@ class CMusicDisk : public CEffect
 public:
     CMusicDisk();
     ~CMusicDisk() override;
+    CMusicDisk(const CMusicDisk&) = delete;
+    CMusicDisk& operator=(const CMusicDisk&) = delete;
     void Update(float dt) override;
     void Render() override;
 
@@ -33,10 +37,12 @@ public:
     float m_ScrollOffset = 0.0f;
     const char* m_TextSource = nullptr;
     char m_Ticker[170] = {};
+    CFixedString m_TrackFile;  // the name of the last track file opened
 
 private:
     void UpdateCamera();
     void UpdateControls();
+    void LoadTrack();
     void OpenTrack();
     void UpdateTicker(float dt);
     void RenderInterface();
@@ -46,6 +52,7 @@ private:
     void RenderCursor();
 
     const char* m_TextStart = nullptr;  // start of the text being read
+    size_t m_TextLength = 0;            // its length
 };
 
 struct SButtonRect
@@ -55,3 +62,12 @@ struct SButtonRect
 extern const SButtonRect g_ButtonRects[6];
 extern const char* const g_TrackDescriptions[30];
 extern float g_PauseIconAlpha;
+
+constexpr int TrackCount = 30;
+constexpr int EqualiserBarCount = 47;
+
+// The remaining-time text ("MM:SS") for a track at positionMs of lengthMs.
+CFixedString FormatRemainingTime(uint32_t positionMs, uint32_t lengthMs);
+// The heights in pixels (3 to 162) of the equaliser's bars for a spectrum of
+// 512 values; all 3 while paused.
+void ComputeEqualiserHeights(const float* spectrum, bool paused, int heights[EqualiserBarCount]);

@@ -736,7 +736,11 @@ HRESULT CGlDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* 
         std::memcpy(dst, src, bytes);
     else
     {
-        // Direct3D's pixel centres are at integers, GL's at +0.5.
+        // Direct3D's pixel centres are at integers, GL's at +0.5. An edge
+        // that then falls exactly on a row of pixel centres is filled by
+        // Direct3D when it is the top edge and by GL (whose y runs up) when
+        // it is the bottom one: a hair less than half a pixel in y gives
+        // Direct3D's rows. Texel centres stay well inside their texels.
         const int p = decl->m_PositionTOffset;
         for (UINT v = 0; v < vertexCount; ++v, src += stride, dst += stride)
         {
@@ -744,7 +748,7 @@ HRESULT CGlDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* 
             float xy[2];
             std::memcpy(xy, src + p, sizeof(xy));
             xy[0] += 0.5f;
-            xy[1] += 0.5f;
+            xy[1] += 0.5f - 1.0f / 64.0f;
             std::memcpy(dst + p, xy, sizeof(xy));
         }
     }

@@ -183,7 +183,10 @@ WPARAM MouseKeyState()
 
 bool IsOurWindow(uint32_t windowId)
 {
-    return s_WindowExists && s_Window.m_Window && SDL_GetWindowID(s_Window.m_Window) == windowId;
+    // Without a window manager nothing gives the window SDL's keyboard
+    // focus, and its key events then carry no window: with one window,
+    // those are ours too.
+    return s_WindowExists && s_Window.m_Window && (windowId == 0 || SDL_GetWindowID(s_Window.m_Window) == windowId);
 }
 
 void Push(UINT message, WPARAM wParam, LPARAM lParam)

@@ -119,7 +119,11 @@ bool CreateRenderDevice()
         s_Error = "start-up was cancelled";
         return false;
     }
+    return OpenRenderDevice();
+}
 
+bool OpenRenderDevice()
+{
     g_RenderWidth = g_ScreenWidth;
     g_RenderHeight = g_ScreenHeight;
     g_ScaleX = g_ScreenWidth / g_VirtualWidth;

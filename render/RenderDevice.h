@@ -61,6 +61,9 @@ extern const char g_Effect2DSource[];
 bool CreateRenderDevice();
 // Why the last CreateRenderDevice failed (empty when it did not).
 const char* GetRenderDeviceError();
+// Everything after the question: sizes, window, device, SetUpDevice. Needs
+// g_D3D and the g_Windowed / g_VSync choice.
+bool OpenRenderDevice();
 // Steps after the device exists: capability check, debug font, render
 // states, 2D effect, orthographic matrix, cursor, vertex declarations.
 void SetUpDevice();

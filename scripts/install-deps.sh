@@ -9,7 +9,10 @@ PKGS=(
   libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation2
   libglm-dev libmp3lame-dev libcairo2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick sox libsox-fmt-mp3 lame mpg123
+  # xfonts-base: without it the X11 message box has no font and fails to open.
+  # python3-xlib: the tests ask a window to close as a window manager would.
+  python3-xlib
+  xvfb xauth xfonts-base xdotool x11-utils imagemagick sox libsox-fmt-mp3 lame mpg123
   clang libclang-rt-14-dev
 )
 missing=()

@@ -160,7 +160,8 @@ TEST_F(DebugPanelTest, UpAndDownWrapAndTheSelectionStaysInTheMiddleRow)
     EXPECT_EQ(m_Font->m_Texts[6].m_Text, "b");  // row 3
     EXPECT_EQ(m_Font->m_Texts[6].m_Color, 0xFFFFFFFFu);
     EXPECT_EQ(m_Font->m_Texts[0].m_Text, "b");  // index -1 wraps to the last
-    EXPECT_EQ(m_Font->m_Texts[0].m_Color, 0x80FFFFFFu);
+    EXPECT_EQ(m_Font->m_Texts[2].m_Text, "s_DisplayStats");
+    EXPECT_EQ(m_Font->m_Texts[2].m_Color, 0x80FFFFFFu);
     Release(VK_UP);
     Press(VK_DOWN);
     Frame();

@@ -262,14 +262,15 @@ CTestFile Make(const std::string& name)
             data[i * 2] = data[i * 2 + 1] = static_cast<float>(std::sin(2 * M_PI * 1000.0 * i / 44100.0));
         WriteFloatWav(tmp, 44100, data);
     }
-    else if (name == "sine_bin23.wav")
+    else if (name == "sine_bin23.wav" || name == "sine_bin23_quiet.wav")
     {
         // 23 × 44100 / 1024 Hz: exactly on bin 23, so no scalloping loss.
+        const double amplitude = name == "sine_bin23.wav" ? 1.0 : 0.05;
         file.m_Rate = 44100;
         file.m_Frames = 44100;
         std::vector<float> data(44100 * 2);
         for (int i = 0; i < 44100; ++i)
-            data[i * 2] = data[i * 2 + 1] = static_cast<float>(std::sin(2 * M_PI * 23.0 * i / 1024.0));
+            data[i * 2] = data[i * 2 + 1] = static_cast<float>(amplitude * std::sin(2 * M_PI * 23.0 * i / 1024.0));
         WriteFloatWav(tmp, 44100, data);
     }
     else if (name == "dc.wav")

@@ -16,7 +16,7 @@ struct CTestFile
 // Names: "tone44.wav", "tone44.flac", "tone44.ogg", "short.wav" (0.5 s),
 // "cbr.mp3", "vbr_picture.mp3" (200 KB ID3v2 picture and an ID3v1 tag),
 // "mono48.mp3", "rate22.mp3", "rate11.mp3", "mono22.wav", "sine1k.wav"
-// (full scale), "sine_bin23.wav" (full scale, on bin 23), "silence.wav", "dc.wav" (0.25 constant, 0.5 s),
+// (full scale), "sine_bin23.wav" (full scale, on bin 23), "sine_bin23_quiet.wav" (the same at 0.05), "silence.wav", "dc.wav" (0.25 constant, 0.5 s),
 // "music.wav", "click.wav", "truncated.mp3", "random.bin", "empty.mp3",
 // "song.mod", "song_named.mp3" (the module), "mp3_named.xm" (cbr.mp3),
 // "dir" (a folder).

@@ -92,15 +92,79 @@ pixel() {
     convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
 }
 
-# wait_exit <seconds>: waits for the program to end; prints its exit code.
+# wait_exit <seconds>: waits for the program to end and sets EXIT_CODE
+# ("timeout" if it did not end in time). Not in a subshell: only this shell
+# can collect its child's status.
 wait_exit() {
     local end=$((SECONDS + $1))
+    EXIT_CODE=timeout
     while kill -0 "$ORBA_PID" 2>/dev/null; do
-        [ $SECONDS -ge $end ] && { echo timeout; return 0; }
+        [ $SECONDS -ge $end ] && return 0
+        # A finished child that is not yet collected still answers kill -0.
+        [ "$(ps -o stat= -p "$ORBA_PID" 2>/dev/null | cut -c1)" = Z ] && break
         sleep 0.1
     done
-    local code=0
-    wait "$ORBA_PID" || code=$?
+    EXIT_CODE=0
+    wait "$ORBA_PID" || EXIT_CODE=$?
     ORBA_PID=""
-    echo "$code"
+}
+
+# The player's client area (800 x 600) of the whole-screen capture $1 into $2.
+client_area() {
+    local id x y w h
+    read -r x y w h < <(window_geometry)
+    convert "$1" -crop "800x600+${x}+${y}" +repage "$2"
+}
+
+# mean <file> <w>x<h>+<x>+<y>: mean brightness 0..1 of a region
+mean() {
+    convert "$1" -crop "$2" +repage -colorspace Gray -format "%[fx:mean]" info:
+}
+
+# differing <a> <b> <region>: how many pixels of the region differ
+differing() {
+    convert "$1" -crop "$3" +repage "$WORK/.diff-a.png"
+    convert "$2" -crop "$3" +repage "$WORK/.diff-b.png"
+    compare -metric AE -fuzz 2% "$WORK/.diff-a.png" "$WORK/.diff-b.png" null: 2>&1 | awk '{print int($1)}'
+}
+
+# click <x> <y>: a left click at client coordinates
+click() {
+    local x y w h
+    read -r x y w h < <(window_geometry)
+    xdotool mousemove --sync $((x + $1)) $((y + $2))
+    sleep 0.15
+    xdotool click 1
+    sleep 0.3
+}
+
+# Short generated tracks in the work folder's Tamm_songs/.
+make_short_album() { # make_short_album <seconds>
+    local tool="${BUILD_DIR}/tools/album/orba-album"
+    [ -x "$tool" ] || fail "album tool missing: $tool"
+    "$tool" --out "$WORK/Tamm_songs" --seconds "$1" --jobs 2 >/dev/null
+}
+
+# bytes_since <file> <offset>: how many bytes of float samples after the
+# offset are not silent (absolute value above 1e-4)
+loud_samples_since() {
+    python3 - "$1" "$2" <<'PY'
+import struct, sys
+path, start = sys.argv[1], int(sys.argv[2])
+with open(path, 'rb') as f:
+    f.seek(start)
+    data = f.read()
+n = len(data) // 4
+vals = struct.unpack('<%df' % n, data[:n * 4])
+print(sum(1 for v in vals if abs(v) > 1e-4), n)
+PY
+}
+
+# press <key>: a real key press (XTEST) into the player's window.
+press() {
+    local id
+    id=$(player_window)
+    xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id" 2>/dev/null || true
+    sleep 0.1
+    xdotool key "$1"
 }

@@ -1,0 +1,238 @@
+// The music disk's state and its frame update: camera path, master volume,
+// metaballs, mouse controls, end of track, track change, description fade
+// and scroll.
+#include "musicdisk/MusicDisk.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "app/App.h"
+#include "app/Input.h"
+#include "app/Timer.h"
+#include "content/ResourceManager.h"
+#include "musicdisk/Font.h"
+#include "platform/FMOD.h"
+#include "render/Camera.h"
+#include "render/RenderDevice.h"
+#include "visualiser/IsoSurface.h"
+#include "visualiser/Metaballs.h"
+
+const SButtonRect g_ButtonRects[6] = {
+    {10.0f, 64.0f, 76.0f, 26.0f},    // QUIT
+    {72.0f, 360.0f, 36.0f, 36.0f},   // previous track
+    {136.0f, 360.0f, 36.0f, 36.0f},  // play/pause
+    {196.0f, 360.0f, 36.0f, 36.0f},  // next track
+    {515.0f, 360.0f, 36.0f, 36.0f},  // speaker symbol: no action
+    {564.0f, 366.0f, 200.0f, 28.0f}, // volume groove
+};
+
+namespace {
+
+enum
+{
+    ButtonQuit,
+    ButtonPrevious,
+    ButtonPlayPause,
+    ButtonNext,
+    ButtonSpeaker,
+    ButtonVolume
+};
+
+constexpr uint32_t FontTextureId = 225;
+constexpr int TickerLength = 169;
+constexpr float DegreesToRadians = 0.017453292f;
+constexpr float ScrollSpeed = 64.0f;  // pixels per second
+
+int NextTrack(int index)
+{
+    return index >= TrackCount - 1 ? 0 : index + 1;
+}
+
+int PreviousTrack(int index)
+{
+    return index <= 0 ? TrackCount - 1 : index - 1;
+}
+
+}  // namespace
+
+CMusicDisk::CMusicDisk()
+{
+    m_TextSource = g_TrackDescriptions[0];
+    m_TextStart = m_TextSource;
+    m_TextLength = std::strlen(m_TextStart);
+
+    m_Camera = new CCamera(g_VirtualWidth, g_VirtualHeight);
+    m_Camera->m_Pos = D3DXVECTOR3(0.7f, 0.0f, -2.0f);
+    m_Camera->UpdateView();
+    m_Camera->m_Up = D3DXVECTOR3(0.0f, 1.0f, 0.0f);
+    m_Camera->m_Focus = D3DXVECTOR3(0.0f, 0.0f, 0.7f);
+    m_Camera->UpdateView();
+    m_Camera->m_Near = 0.1f;
+    m_Camera->m_Far = 100.0f;
+    m_Camera->UpdateProjection();
+    g_Camera = m_Camera;
+    g_ClearColor = 0;
+
+    m_IsoSurface = new CIsoSurface(100.0f);
+    for (CBall*& ball : m_Balls)
+        ball = m_IsoSurface->AddBall();
+
+    LoadTrack();
+
+    m_Font = CreateFont(GetTexture(FontTextureId), 1.0f, 4.0f);
+
+    std::memset(m_Ticker, ' ', TickerLength);
+    m_Ticker[TickerLength] = 0;
+}
+
+CMusicDisk::~CMusicDisk()
+{
+    delete m_Font;
+    // Nothing may keep drawing through a deleted camera.
+    if (g_Camera == m_Camera)
+        g_Camera = GetAppCamera();
+    delete m_Camera;
+    if (m_IsoSurface)
+        m_IsoSurface->Release();
+    delete m_IsoSurface;
+    CAudio::Stop(m_Handle);
+    CAudio::Free(m_Handle);
+    m_Handle = nullptr;
+}
+
+void CMusicDisk::Update(float dt)
+{
+    CountDown(dt);
+    UpdateCamera();
+    // The volume before this frame's input: a change is heard from the next frame.
+    FSOUND_SetSFXMasterVolume(static_cast<int>(m_Volume * 255.0f));
+    UpdateMetaballs(m_Balls, m_IsoSurface);
+
+    const int32_t oldIndex = m_TrackIndex;
+    UpdateControls();
+    if (!m_Handle || !m_Handle->GetHandle() || CAudio::IsFinished(m_Handle))
+        m_TrackIndex = NextTrack(m_TrackIndex);
+    if (m_TrackIndex != oldIndex)
+        OpenTrack();
+
+    UpdateTicker(dt);
+}
+
+void CMusicDisk::UpdateCamera()
+{
+    const float t = static_cast<float>(g_TimeMs / 1000.0);
+    const float pitch = 45.0f * DegreesToRadians * std::sin(0.13f * t) * std::sin(0.19f * t);
+    const float yaw = 0.1f * t * std::sin(0.1f * t);
+    m_Camera->m_Pos = D3DXVECTOR3(2.0f * std::cos(pitch) * std::sin(yaw), -2.0f * std::sin(pitch),
+                                  -2.0f * std::cos(pitch) * std::cos(yaw));
+    m_Camera->UpdateView();
+    m_Camera->m_Up = D3DXVECTOR3(0.0f, 1.0f, 0.0f);
+    m_Camera->m_Focus = D3DXVECTOR3(0.25f * std::sin(0.16f * t), -0.7f, 0.25f * std::sin(0.12f * t));
+    m_Camera->UpdateView();
+}
+
+void CMusicDisk::UpdateControls()
+{
+    const float mx = static_cast<float>(g_Input.m_MouseX) / g_ScaleX;
+    const float my = static_cast<float>(g_Input.m_MouseY) / g_ScaleY;
+    int found = -1;
+    for (int i = 0; i < 6; ++i)
+    {
+        const SButtonRect& r = g_ButtonRects[i];
+        if (r.x <= mx && mx <= r.x + r.w && r.y <= my && my <= r.y + r.h)
+        {
+            found = i;
+            break;
+        }
+    }
+    if (found < 0)
+        return;
+
+    if (g_Input.IsButtonPressed(BUTTON_LEFT))
+    {
+        switch (found)
+        {
+        case ButtonQuit:
+            g_Quit = true;
+            break;
+        case ButtonPrevious:
+            m_TrackIndex = PreviousTrack(m_TrackIndex);
+            break;
+        case ButtonPlayPause:
+            m_Paused = !m_Paused;
+            CAudio::Pause(m_Handle, m_Paused);
+            break;
+        case ButtonNext:
+            m_TrackIndex = NextTrack(m_TrackIndex);
+            break;
+        default:
+            break;
+        }
+    }
+    else if (g_Input.IsButtonHeld(BUTTON_LEFT) && found == ButtonVolume)
+    {
+        // Inclusive bounds keep this within 0..1.
+        m_Volume = (mx - g_ButtonRects[ButtonVolume].x) / g_ButtonRects[ButtonVolume].w;
+    }
+}
+
+void CMusicDisk::LoadTrack()
+{
+    // The audio layer's file callbacks read '\' as '/'.
+    m_TrackFile = CFixedString::Format("Tamm_songs\\tamm - day%d.mp3", m_TrackIndex + 1);
+    m_Handle = CAudio::Load(m_TrackFile.c_str());
+    if (m_Handle && m_Handle->GetHandle())
+        CAudio::Play(m_Handle, false);
+}
+
+void CMusicDisk::OpenTrack()
+{
+    CAudio::Stop(m_Handle);
+    CAudio::Free(m_Handle);
+    m_Handle = nullptr;
+    LoadTrack();
+    m_Paused = false;
+    m_TextChanging = true;
+}
+
+void CMusicDisk::UpdateTicker(float dt)
+{
+    if (m_TextChanging)
+    {
+        m_TextAlpha = std::max(m_TextAlpha - dt, 0.0f);
+        if (m_TextAlpha == 0.0f)
+        {
+            // The text of the track current now, not of the one that began the fade.
+            m_TextAlpha = 1.0f;
+            m_TextChanging = false;
+            m_ScrollOffset = 0.0f;
+            m_TextSource = g_TrackDescriptions[m_TrackIndex];
+            m_TextStart = m_TextSource;
+            m_TextLength = std::strlen(m_TextStart);
+            std::memset(m_Ticker, ' ', TickerLength);
+            m_Ticker[TickerLength] = 0;
+        }
+    }
+
+    m_ScrollOffset -= ScrollSpeed * dt;
+    while (m_ScrollOffset < 0.0f)
+    {
+        const auto c = static_cast<unsigned char>(m_Ticker[0]);
+        float advance = 1.0f;
+        if (m_Font)
+            advance = (c == ' ' ? m_Font->m_SpaceWidth : m_Font->m_GlyphWidth[c]) + m_Font->m_Spacing;
+        // A character of no width would hold the loop forever.
+        if (!(advance > 0.0f))
+            advance = 1.0f;
+        std::memmove(m_Ticker, m_Ticker + 1, TickerLength - 1);
+        // An empty text would otherwise cut the line short with its terminator.
+        m_Ticker[TickerLength - 1] = *m_TextSource ? *m_TextSource : ' ';
+        ++m_TextSource;
+        // The last character (a trailing space) is never shown: the text
+        // starts over once all but it have been taken.
+        if (static_cast<size_t>(m_TextSource - m_TextStart) + 1 >= m_TextLength)
+            m_TextSource = m_TextStart;
+        m_ScrollOffset += advance;
+    }
+}

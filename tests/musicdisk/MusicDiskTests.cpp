@@ -1,0 +1,566 @@
+// The screen as a whole: construction, the controls, track changes, the
+// description line and the drawing, against the real sound library (silent
+// output) on generated mp3 files and the recording device.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <thread>
+#include <string>
+#include <unistd.h>
+
+#include "Strip.h"
+#include "app/App.h"
+#include "app/Input.h"
+#include "app/Timer.h"
+#include "musicdisk/Font.h"
+#include "musicdisk/MusicDisk.h"
+#include "platform/FMOD.h"
+#include "render/Camera.h"
+#include "render/RenderDevice.h"
+#include "support/RecordingDevice.h"
+#include "support/TestEnv.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Tones made by this process, removed when it exits. Each test runs in its
+// own process under ctest, in parallel: the folder is per process.
+struct STones
+{
+    std::map<int, std::string> m_Files;
+    std::vector<std::string> m_Dirs;
+    ~STones()
+    {
+        std::error_code ignored;
+        for (const std::string& dir : m_Dirs)
+            fs::remove_all(dir, ignored);
+    }
+};
+
+// A tone of the given length as mp3, made once per process; copied to the
+// days a test asks for. Empty when sox or lame is missing.
+std::string ToneFile(int seconds)
+{
+    static STones tones;
+    auto found = tones.m_Files.find(seconds);
+    if (found != tones.m_Files.end())
+        return found->second;
+    std::string& path = tones.m_Files[seconds];
+    if (HaveCommand("sox") && HaveCommand("lame"))
+    {
+        const std::string dir =
+            MakeTempDir("musicdisk-tone" + std::to_string(seconds) + "-" + std::to_string(getpid()));
+        tones.m_Dirs.push_back(dir);
+        const std::string wav = dir + "/tone.wav", mp3 = dir + "/tone.mp3";
+        if (RunCommand("sox -n -r 44100 -c 1 -b 16 '" + wav + "' synth " + std::to_string(seconds) +
+                       " sine 440 vol 0.3 && lame --quiet '" + wav + "' '" + mp3 + "'") == 0)
+            path = mp3;
+    }
+    return path;
+}
+
+class AudioEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override { FSOUND_Init(44100, 32, 0); }
+};
+[[maybe_unused]] const auto* const s_AudioEnvironment = ::testing::AddGlobalTestEnvironment(new AudioEnvironment);
+
+class MusicDiskTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_OldDir = fs::current_path();
+        m_Dir = MakeTempDir(std::string("musicdisk-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_Dir + "/Tamm_songs");
+        fs::current_path(m_Dir);
+        g_Input = CInput();
+        g_Quit = false;
+        g_TimeMs = 0.0;
+        g_DeltaTime = 0.0f;
+        m_Device = InstallRecordingDevice();
+        m_Strip = MakeStrip(ShippedWidths());
+        GetTexture(225) = m_Strip.get();
+    }
+
+    void TearDown() override
+    {
+        delete m_Disk;
+        GetTexture(225) = nullptr;
+        m_Strip.reset();
+        RemoveRecordingDevice();
+        g_Quit = false;
+        g_Input = CInput();
+        fs::current_path(m_OldDir);
+    }
+
+    // False when no mp3 could be made (the test then skips).
+    bool AddTracks(std::initializer_list<int> days, int seconds = 30)
+    {
+        const std::string tone = ToneFile(seconds);
+        if (tone.empty())
+            return false;
+        for (int day : days)
+            fs::copy_file(tone, m_Dir + "/Tamm_songs/tamm - day" + std::to_string(day) + ".mp3");
+        return true;
+    }
+
+    CMusicDisk& Create()
+    {
+        m_Disk = new CMusicDisk;
+        m_Disk->m_TimeLeft = 10000.0f;  // as the schedule creates it
+        return *m_Disk;
+    }
+
+    // One frame with the mouse at (x, y) and the left button down or up.
+    void Frame(int x, int y, bool down, float dt = 0.016f)
+    {
+        g_Input.m_MouseX = static_cast<int16_t>(x);
+        g_Input.m_MouseY = static_cast<int16_t>(y);
+        g_Input.m_Buttons[BUTTON_LEFT] = down ? 1 : 0;
+        g_DeltaTime = dt;
+        g_TimeMs += dt * 1000.0;
+        m_Disk->Update(dt);
+        g_Input.Snapshot();
+    }
+
+    // A press and release over (x, y): two frames.
+    void Click(int x, int y)
+    {
+        Frame(x, y, true);
+        Frame(x, y, false);
+    }
+
+    std::string TrackFile() const { return m_Disk->m_TrackFile.c_str(); }
+
+    fs::path m_OldDir;
+    std::string m_Dir;
+    CRecordingDevice* m_Device = nullptr;
+    std::unique_ptr<CTexture> m_Strip;
+    CMusicDisk* m_Disk = nullptr;
+};
+
+#define REQUIRE_TRACKS(...)                                   \
+    if (!AddTracks({__VA_ARGS__}))                            \
+    GTEST_SKIP() << "sox and lame are needed to make tracks"
+
+// Where `p` points inside `text`, or npos.
+size_t OffsetIn(const char* text, const char* p)
+{
+    const size_t n = std::strlen(text);
+    for (size_t i = 0; i < n; ++i)
+        if (text + i == p)
+            return i;
+    return std::string::npos;
+}
+
+constexpr int PreviousX = 90, NextX = 210, PlayX = 150, ButtonY = 378;
+
+}  // namespace
+
+TEST_F(MusicDiskTest, ConstructionOpensTrackOneAndTakesTheCamera)
+{
+    REQUIRE_TRACKS(1);
+    CMusicDisk& d = Create();
+    EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day1.mp3");
+    ASSERT_NE(d.m_Handle, nullptr);
+    EXPECT_EQ(d.m_Handle->GetType(), 1);
+    EXPECT_EQ(g_Camera, d.m_Camera);
+    EXPECT_EQ(g_ClearColor, 0u);
+    for (CBall* ball : d.m_Balls)
+        EXPECT_NE(ball, nullptr);
+    EXPECT_EQ(std::string(d.m_Ticker), std::string(169, ' '));
+    EXPECT_EQ(d.m_TextSource, g_TrackDescriptions[0]);
+    EXPECT_FLOAT_EQ(d.m_Volume, 0.85f);
+    ASSERT_NE(d.m_Font, nullptr);
+    EXPECT_FLOAT_EQ(d.m_Font->m_GlyphWidth['M'], 8.0f);
+}
+
+TEST_F(MusicDiskTest, DestructionHandsTheCameraBack)
+{
+    CCamera appCamera(800.0f, 600.0f);
+    CCamera* const saved = g_Demo.m_Camera;
+    g_Demo.m_Camera = &appCamera;
+    Create();
+    delete m_Disk;
+    m_Disk = nullptr;
+    EXPECT_EQ(g_Camera, &appCamera);
+
+    // A camera installed by someone else since is left alone.
+    CCamera other(800.0f, 600.0f);
+    Create();
+    g_Camera = &other;
+    delete m_Disk;
+    m_Disk = nullptr;
+    EXPECT_EQ(g_Camera, &other);
+    g_Camera = saved;
+    g_Demo.m_Camera = saved;
+}
+
+TEST_F(MusicDiskTest, TrackButtonsWrapBothWays)
+{
+    REQUIRE_TRACKS(1, 2, 30);
+    CMusicDisk& d = Create();
+    Click(PreviousX, ButtonY);
+    EXPECT_EQ(d.m_TrackIndex, 29);
+    EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day30.mp3");
+    EXPECT_NE(d.m_Handle, nullptr);
+    Click(NextX, ButtonY);
+    EXPECT_EQ(d.m_TrackIndex, 0);
+    EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day1.mp3");
+    // Holding the button does not step again.
+    Frame(NextX, ButtonY, true);
+    for (int i = 0; i < 5; ++i)
+        Frame(NextX, ButtonY, true);
+    EXPECT_EQ(d.m_TrackIndex, 1);
+}
+
+TEST_F(MusicDiskTest, AdvancesAfterTrackThirtyToTrackOne)
+{
+    CMusicDisk& d = Create();  // no files: every track ends at once
+    Frame(0, 0, false);
+    ASSERT_EQ(d.m_Handle, nullptr);
+    d.m_TrackIndex = 29;
+    Frame(0, 0, false);
+    EXPECT_EQ(d.m_TrackIndex, 0);
+    EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day1.mp3");
+}
+
+TEST_F(MusicDiskTest, TrackThatPlaysToItsEndIsFollowedByTheNext)
+{
+    REQUIRE_TRACKS(1);
+    ASSERT_TRUE(AddTracks({30}, 1));
+    CMusicDisk& d = Create();
+    Click(PreviousX, ButtonY);
+    ASSERT_EQ(d.m_TrackIndex, 29);
+    ASSERT_NE(d.m_Handle, nullptr);
+    // The one-second track ends in real time; give it ten.
+    for (int i = 0; i < 500 && d.m_TrackIndex == 29; ++i)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Frame(0, 0, false);
+    }
+    EXPECT_EQ(d.m_TrackIndex, 0);
+    EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day1.mp3");
+    EXPECT_NE(d.m_Handle, nullptr);
+}
+
+TEST_F(MusicDiskTest, MissingTrackIsSkippedOneAttemptPerFrame)
+{
+    REQUIRE_TRACKS(1, 3);
+    CMusicDisk& d = Create();
+    ASSERT_NE(d.m_Handle, nullptr);
+    Frame(NextX, ButtonY, true);
+    EXPECT_EQ(d.m_TrackIndex, 1);
+    EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day2.mp3");
+    EXPECT_EQ(d.m_Handle, nullptr);
+    Frame(NextX, ButtonY, false);
+    EXPECT_EQ(d.m_TrackIndex, 2);
+    EXPECT_NE(d.m_Handle, nullptr);
+    Frame(0, 0, false);
+    EXPECT_EQ(d.m_TrackIndex, 2);
+}
+
+TEST_F(MusicDiskTest, WithoutAnyFileTheIndexCyclesAndTheScreenKeepsWorking)
+{
+    CMusicDisk& d = Create();
+    EXPECT_EQ(d.m_Handle, nullptr);
+    for (int frame = 1; frame <= 65; ++frame)
+    {
+        Frame(400, 300, false);
+        d.Render();
+        ASSERT_EQ(d.m_TrackIndex, frame % 30) << frame;
+        EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day" + std::to_string(frame % 30 + 1) + ".mp3");
+    }
+}
+
+TEST_F(MusicDiskTest, QuitRectangleEdgesCountAsInside)
+{
+    CMusicDisk& d = Create();
+    (void)d;
+    for (int x : {9, 87})
+    {
+        Click(x, 70);
+        EXPECT_FALSE(g_Quit) << x;
+    }
+    Click(50, 91);
+    EXPECT_FALSE(g_Quit);
+    for (int x : {10, 86})
+    {
+        g_Quit = false;
+        Click(x, 64);
+        EXPECT_TRUE(g_Quit) << x;
+        g_Quit = false;
+        Click(x, 90);
+        EXPECT_TRUE(g_Quit) << x;
+    }
+}
+
+TEST_F(MusicDiskTest, VolumeFollowsAHoldButNotThePress)
+{
+    CMusicDisk& d = Create();
+    Frame(564, 380, true);
+    EXPECT_FLOAT_EQ(d.m_Volume, 0.85f);
+    Frame(564, 380, true);
+    EXPECT_FLOAT_EQ(d.m_Volume, 0.0f);
+    Frame(764, 366, true);
+    EXPECT_FLOAT_EQ(d.m_Volume, 1.0f);
+    Frame(664, 394, true);
+    EXPECT_FLOAT_EQ(d.m_Volume, 0.5f);
+    // Out of the groove, still holding: no change.
+    Frame(765, 380, true);
+    Frame(700, 395, true);
+    EXPECT_FLOAT_EQ(d.m_Volume, 0.5f);
+    // A hold that began elsewhere acts once it is over the groove.
+    Frame(600, 380, true);
+    EXPECT_FLOAT_EQ(d.m_Volume, 0.18f);
+}
+
+TEST_F(MusicDiskTest, PlayPauseTogglesAndATrackChangeResumes)
+{
+    REQUIRE_TRACKS(1, 2);
+    CMusicDisk& d = Create();
+    Click(PlayX, ButtonY);
+    EXPECT_TRUE(d.m_Paused);
+    EXPECT_FALSE(CAudio::IsFinished(d.m_Handle));
+    Click(PlayX, ButtonY);
+    EXPECT_FALSE(d.m_Paused);
+    Click(PlayX, ButtonY);
+    EXPECT_TRUE(d.m_Paused);
+    Click(NextX, ButtonY);
+    EXPECT_FALSE(d.m_Paused);
+    EXPECT_EQ(d.m_TrackIndex, 1);
+}
+
+TEST_F(MusicDiskTest, PlayPauseWithoutATrackDoesNotCrash)
+{
+    CMusicDisk& d = Create();
+    Frame(PlayX, ButtonY, true);
+    // The missing track also moved on in that frame, which clears the pause.
+    EXPECT_FALSE(d.m_Paused);
+    EXPECT_EQ(d.m_TrackIndex, 1);
+}
+
+TEST_F(MusicDiskTest, LongFrameScrollsSixteenPixels)
+{
+    REQUIRE_TRACKS(1);
+    CMusicDisk& d = Create();
+    Frame(0, 0, false, 0.25f);
+    // Four spaces of 5 pixels leave: -16 + 20 = 4 pixels kept.
+    EXPECT_FLOAT_EQ(d.m_ScrollOffset, 4.0f);
+    EXPECT_EQ(std::string(d.m_Ticker).substr(165), std::string(g_TrackDescriptions[0], 4));
+    EXPECT_EQ(d.m_TextSource, g_TrackDescriptions[0] + 4);
+    EXPECT_EQ(std::string(d.m_Ticker).size(), 169u);
+}
+
+TEST_F(MusicDiskTest, TextRepeatsWithoutItsLastCharacter)
+{
+    REQUIRE_TRACKS(1);
+    CMusicDisk& d = Create();
+    const std::string text = g_TrackDescriptions[0];
+    const size_t period = text.size() - 1;
+    std::string stream(169, ' ');
+    size_t taken = 0;
+    size_t last = 0;
+    for (int frame = 0; frame < 1500; ++frame)
+    {
+        Frame(0, 0, false, 0.1f);
+        const size_t now = static_cast<size_t>(d.m_TextSource - g_TrackDescriptions[0]);
+        ASSERT_LT(now, period) << frame;
+        taken += (now + period - last) % period;
+        last = now;
+        while (stream.size() < 169 + taken)
+            stream += text[(stream.size() - 169) % period];
+        ASSERT_EQ(std::string(d.m_Ticker), stream.substr(taken)) << frame;
+    }
+    EXPECT_GT(taken, 2 * period);
+    EXPECT_FALSE(d.m_TextChanging);
+}
+
+TEST_F(MusicDiskTest, FadeIgnoresASecondChangeAndTakesTheCurrentText)
+{
+    REQUIRE_TRACKS(1, 2, 3);
+    CMusicDisk& d = Create();
+    Frame(NextX, ButtonY, true, 0.25f);
+    EXPECT_TRUE(d.m_TextChanging);
+    EXPECT_FLOAT_EQ(d.m_TextAlpha, 0.75f);
+    Frame(NextX, ButtonY, false, 0.25f);
+    Frame(NextX, ButtonY, true, 0.25f);  // second change at alpha 0.5
+    EXPECT_EQ(d.m_TrackIndex, 2);
+    EXPECT_FLOAT_EQ(d.m_TextAlpha, 0.25f);
+    // Still scrolling the old text in.
+    const size_t old = OffsetIn(g_TrackDescriptions[0], d.m_TextSource);
+    ASSERT_NE(old, std::string::npos);
+    ASSERT_GT(old, 0u);
+    EXPECT_EQ(std::string(d.m_Ticker), std::string(169 - old, ' ') + std::string(g_TrackDescriptions[0], old));
+    Frame(NextX, ButtonY, false, 0.25f);
+    EXPECT_FALSE(d.m_TextChanging);
+    EXPECT_FLOAT_EQ(d.m_TextAlpha, 1.0f);
+    // The line restarted empty with the text of the track current now, and
+    // the same frame's 16 pixels brought in its first characters.
+    const size_t entered = OffsetIn(g_TrackDescriptions[2], d.m_TextSource);
+    ASSERT_EQ(entered, 4u);
+    EXPECT_EQ(std::string(d.m_Ticker), std::string(165, ' ') + std::string(g_TrackDescriptions[2], 4));
+}
+
+// Drawing. Draws are told apart by the texture bound before them.
+namespace {
+
+struct SDraw
+{
+    const void* m_Texture;
+    const SRecordedCall* m_Call;
+    float Left() const { return VertexFloats(*m_Call, 1)[0] + 0.5f; }
+    float Top() const { return VertexFloats(*m_Call, 1)[1] + 0.5f; }
+    float Width() const { return VertexFloats(*m_Call, 3)[0] - VertexFloats(*m_Call, 1)[0]; }
+    float Height() const { return VertexFloats(*m_Call, 0)[1] - VertexFloats(*m_Call, 1)[1]; }
+};
+
+std::vector<SDraw> DrawsWithTextures(const CRecordingDevice& device)
+{
+    std::vector<SDraw> out;
+    const void* texture = nullptr;
+    for (const SRecordedCall& c : device.m_Log)
+    {
+        if (c.m_Name == "SetTexture")
+            texture = c.m_Pointer;
+        else if (c.m_Name == "DrawPrimitiveUP")
+            out.push_back({c.m_Text == "PosCol2D" ? nullptr : texture, &c});
+    }
+    return out;
+}
+
+std::vector<SDraw> With(const std::vector<SDraw>& draws, const CTexture* texture)
+{
+    std::vector<SDraw> out;
+    for (const SDraw& d : draws)
+        if (texture && d.m_Texture == texture->m_Texture)
+            out.push_back(d);
+    return out;
+}
+
+}  // namespace
+
+class MusicDiskRenderTest : public MusicDiskTest
+{
+protected:
+    void SetUp() override
+    {
+        MusicDiskTest::SetUp();
+        for (uint32_t id : {226u, 227u, 229u})
+        {
+            auto t = id == 226 ? MakeImage(1, 16) : id == 227 ? MakeImage(8, 16) : MakeImage(32, 32);
+            GetTexture(id) = t.get();
+            m_Images.push_back(std::move(t));
+        }
+    }
+    void TearDown() override
+    {
+        for (uint32_t id : {226u, 227u, 229u})
+            GetTexture(id) = nullptr;
+        m_Images.clear();
+        MusicDiskTest::TearDown();
+    }
+    std::vector<SDraw> Render()
+    {
+        m_Device->ClearLog();
+        m_Disk->Render();
+        return DrawsWithTextures(*m_Device);
+    }
+    std::vector<std::unique_ptr<CTexture>> m_Images;
+};
+
+TEST_F(MusicDiskRenderTest, VolumeStripAndCap)
+{
+    CMusicDisk& d = Create();
+    d.m_Volume = 0.0f;
+    auto draws = Render();
+    auto cap = With(draws, GetTexture(227));
+    ASSERT_EQ(cap.size(), 1u);
+    EXPECT_FLOAT_EQ(cap[0].Left(), 574.0f);
+    EXPECT_FLOAT_EQ(cap[0].Width(), 8.0f);
+    EXPECT_FLOAT_EQ(cap[0].Top(), 371.0f);
+    auto strip = With(draws, GetTexture(226));
+    ASSERT_EQ(strip.size(), 1u);
+    EXPECT_FLOAT_EQ(strip[0].Width(), 0.0f);
+
+    d.m_Volume = 1.0f;
+    draws = Render();
+    strip = With(draws, GetTexture(226));
+    ASSERT_EQ(strip.size(), 1u);
+    EXPECT_FLOAT_EQ(strip[0].Width(), 182.0f);
+    EXPECT_FLOAT_EQ(With(draws, GetTexture(227))[0].Left(), 756.0f);
+
+    d.m_Volume = 0.85f;
+    draws = Render();
+    EXPECT_FLOAT_EQ(With(draws, GetTexture(226))[0].Width(), 154.0f);
+    EXPECT_FLOAT_EQ(With(draws, GetTexture(227))[0].Left(), 728.0f);
+}
+
+TEST_F(MusicDiskRenderTest, PauseIconReversesWithoutAJump)
+{
+    CMusicDisk& d = Create();
+    g_PauseIconAlpha = 0.0f;
+    g_DeltaTime = 0.05f;
+    Render();
+    auto draws = Render();
+    auto icon = With(draws, GetTexture(229));
+    ASSERT_EQ(icon.size(), 1u);
+    EXPECT_EQ(VertexColor(*icon[0].m_Call, 0, 16), (uint32_t(int(0.4f * 255.0f)) << 24) | 0xFFFFFFu);
+    EXPECT_FLOAT_EQ(icon[0].Left(), 136.0f);
+    EXPECT_FLOAT_EQ(icon[0].Width(), 32.0f);
+    d.m_Paused = true;
+    draws = Render();
+    EXPECT_NEAR(g_PauseIconAlpha, 0.2f, 1e-6f);
+    EXPECT_EQ(VertexColor(*With(draws, GetTexture(229))[0].m_Call, 0, 16) >> 24, uint32_t(int(g_PauseIconAlpha * 255.0f)));
+    Render();
+    Render();
+    EXPECT_EQ(g_PauseIconAlpha, 0.0f);
+    d.m_Paused = false;
+    for (int i = 0; i < 10; ++i)
+        Render();
+    EXPECT_EQ(g_PauseIconAlpha, 1.0f);
+}
+
+TEST_F(MusicDiskRenderTest, TrackNumberIsCentredAndTickerStartsLeftOfTheEdge)
+{
+    CMusicDisk& d = Create();
+    d.m_TrackIndex = 0;
+    d.m_Ticker[0] = 'A';
+    d.m_ScrollOffset = 0.0f;
+    g_Input.m_MouseX = 300;
+    g_Input.m_MouseY = 200;
+    const auto draws = Render();
+    const auto glyphs = With(draws, m_Strip.get());
+    // "01" (8 + 4) x 6 = 72 wide, "00:00" five cells, "A" of the ticker.
+    ASSERT_EQ(glyphs.size(), 2u + 5u + 1u);
+    EXPECT_FLOAT_EQ(glyphs[0].Left(), 364.0f);
+    EXPECT_FLOAT_EQ(glyphs[0].Top(), 332.0f);
+    EXPECT_FLOAT_EQ(glyphs[0].Height(), 48.0f);
+    EXPECT_FLOAT_EQ(glyphs[1].Left(), 364.0f + 48.0f);
+    EXPECT_EQ(VertexColor(*glyphs[0].m_Call, 0, 16), 0xA0C0C0C0u);
+    EXPECT_FLOAT_EQ(glyphs[2].Left(), 360.0f);  // 00:00, 80 pixels wide
+    EXPECT_FLOAT_EQ(glyphs[2].Top(), 378.0f);
+    EXPECT_EQ(VertexColor(*glyphs[2].m_Call, 0, 16), 0x40C0C0C0u);
+    EXPECT_FLOAT_EQ(glyphs[7].Left(), -10.0f);
+    EXPECT_FLOAT_EQ(glyphs[7].Top(), 53.0f);
+    EXPECT_EQ(VertexColor(*glyphs[7].m_Call, 0, 16), 0xFF808080u);
+    // The cursor comes last: black square, then white.
+    ASSERT_GE(draws.size(), 2u);
+    const SDraw& outer = draws[draws.size() - 2];
+    const SDraw& inner = draws.back();
+    EXPECT_EQ(outer.m_Texture, nullptr);
+    EXPECT_FLOAT_EQ(VertexFloats(*outer.m_Call, 0)[0], 292.0f);
+    EXPECT_FLOAT_EQ(VertexFloats(*outer.m_Call, 0)[1], 192.0f);
+    EXPECT_EQ(VertexColor(*outer.m_Call, 0, 16), 0xFF000000u);
+    EXPECT_FLOAT_EQ(VertexFloats(*inner.m_Call, 3)[0], 306.0f);
+    EXPECT_EQ(VertexColor(*inner.m_Call, 0, 16), 0xFFFFFFFFu);
+
+    d.m_TrackIndex = 10;  // "11" is narrower: (4 + 4) x 6 = 48
+    const auto eleven = With(Render(), m_Strip.get());
+    EXPECT_FLOAT_EQ(eleven[0].Left(), 376.0f);
+}

@@ -38,14 +38,14 @@ for f in equaliser font pause vol_end vol_strip; do
   cp "Data/$f.png" "$p/$f.png"
 done
 im() { convert "${@:1:$#-1}" -strip -define png:exclude-chunks=date,time "${@: -1}"; }
-im Data/overlay.png -crop 48x40+400+280 +repage "png32:$p/overlay_cut.png"
+im Data/overlay.png -crop 48x40+400+280 +repage "png32:$p/overlay_crop.png"
 im Data/interface.png -crop 40x24+100+100 +repage "png24:$p/interface_rgb.png"
 im Data/pause.png "png8:$p/pause_palette.png"
 im Data/vol_end.png -colorspace Gray "png:$p/vol_end_grey.png"
 im Data/pause.png -depth 16 "png64:$p/pause_16bit.png"
 im Data/pause.png -interlace PNG "png32:$p/pause_interlaced.png"
 im Data/pause.png -monochrome "png:$p/pause_1bit.png"
-for f in font pause overlay_cut; do
+for f in font pause overlay_crop; do
   src=$p/$f.png
   size=$(stat -c %s "$src")
   head -c $((size / 2)) "$src" > "$p/${f}_half.png"

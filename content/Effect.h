@@ -29,18 +29,20 @@ public:
 };
 
 // Links every object of T into one list without allocating. Touches nothing
-// but the links: safe during static initialisation.
+// but the links: safe during static initialisation. T's constructor passes
+// itself in: casting `this` down to T here, before T is constructed (or after
+// it is destroyed), would be undefined.
 template <class T>
 class CRegistered
 {
 public:
-    CRegistered()
+    explicit CRegistered(T* self)
     {
         m_Prev = nullptr;
         m_Next = s_Head;
-        s_Head = static_cast<T*>(this);
+        s_Head = self;
         if (m_Next)
-            m_Next->m_Prev = static_cast<T*>(this);
+            m_Next->m_Prev = self;
     }
     ~CRegistered()
     {
@@ -48,7 +50,7 @@ public:
             m_Next->m_Prev = m_Prev;
         if (m_Prev)
             m_Prev->m_Next = m_Next;
-        else if (s_Head == static_cast<T*>(this))
+        else if (s_Head && static_cast<CRegistered*>(s_Head) == this)
             s_Head = m_Next;
         m_Prev = nullptr;
         m_Next = nullptr;
@@ -64,6 +66,7 @@ public:
 class CEffectClass : public CRegistered<CEffectClass>
 {
 public:
+    CEffectClass() : CRegistered<CEffectClass>(this) {}
     virtual int32_t GetId() = 0;
     virtual CEffect* Create() = 0;
     virtual CFixedString GetName() = 0;

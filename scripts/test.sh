@@ -7,3 +7,5 @@ bash scripts/build.sh
 cd build
 # End-to-end tests run alone (RUN_SERIAL): they own the X display and the sound.
 ctest --output-on-failure -j2
+bash ../scripts/sanitize.sh   # ASan+UBSan: every test program; TSan: sound and music disk
+bash ../scripts/fuzz.sh 60    # each fuzz target for 60 s

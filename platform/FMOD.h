@@ -86,6 +86,8 @@ int FSOUND_Test_ReadOutput(float* stereo, int maxFrames);
 // Output frames mixed so far, and the output frame the listener hears now.
 int64_t FSOUND_Test_MixedFrames();
 int64_t FSOUND_Test_HeardFrame();
+// Mix passes in which a playing stream or module had no frames ready.
+int64_t FSOUND_Test_Underruns();
 // The last block handed to the output: its first output frame, its length
 // and when it was mixed (steady clock seconds). False before the first.
 bool FSOUND_Test_OutputClock(int64_t* blockFrame, int* blockFrames, double* mixSeconds);

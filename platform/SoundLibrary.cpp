@@ -664,6 +664,11 @@ int64_t FSOUND_Test_MixedFrames()
     return g_SoundLibrary ? g_SoundLibrary->m_Mixer.MixedFrames() : 0;
 }
 
+int64_t FSOUND_Test_Underruns()
+{
+    return g_SoundLibrary ? g_SoundLibrary->m_Mixer.Underruns() : 0;
+}
+
 int64_t FSOUND_Test_HeardFrame()
 {
     return g_SoundLibrary ? g_SoundLibrary->m_Mixer.HeardFrame() : 0;

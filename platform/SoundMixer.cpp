@@ -218,7 +218,12 @@ void CSoundMixer::MixVoice(CVoiceMix* voice, int64_t outFrame, int frames)
         voice->m_Clock.Record(outFrame, voice->m_MixPos, 0);
         return;
     }
+    // Read before the ring: a short read after the decoder finished is the
+    // stream's end, before it a starved ring.
+    const bool decodeDone = voice->m_DecodeDone.load(std::memory_order_acquire);
     int got = voice->m_Ring.Read(m_Scratch.data(), frames);
+    if (got < frames && !decodeDone)
+        m_Underruns.fetch_add(1, std::memory_order_relaxed);
     for (int i = 0; i < got * 2; ++i)
         m_Accum[i] += m_Scratch[i];
     voice->m_Clock.Record(outFrame, voice->m_MixPos, got);

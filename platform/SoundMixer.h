@@ -92,6 +92,9 @@ public:
     // Output frame the listener hears now.
     int64_t HeardFrame() const;
     int64_t MixedFrames() const { return m_Mixed.load(std::memory_order_acquire); }
+    // Mix passes in which a playing voice's ring ran dry before its decoder
+    // had delivered the last frame: each is a gap the listener hears.
+    int64_t Underruns() const { return m_Underruns.load(std::memory_order_relaxed); }
     // The `count` mono frames of the pre-volume mix ending at output frame
     // `end` (zeros where nothing was mixed).
     void ReadHistory(int64_t end, float* mono, int count) const;
@@ -113,6 +116,7 @@ private:
     std::atomic<bool> m_Busy{false};
     std::atomic<uint64_t> m_Passes{0};
     std::atomic<int64_t> m_Mixed{0};
+    std::atomic<int64_t> m_Underruns{0};
     std::atomic<float> m_Gain{1.0f};
     std::unique_ptr<std::atomic<float>[]> m_History;
     std::atomic<CFrameRing*> m_Capture{nullptr};

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,13 @@ double ResidentMiB()
     long pages = 0, resident = 0;
     statm >> pages >> resident;
     return double(resident) * 4096.0 / (1024.0 * 1024.0);
+}
+
+// Bytes the heap has handed out and not had back, all arenas.
+double HeapInUseMiB()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
 }
 
 CMusicDisk* RunningDisk()
@@ -81,6 +89,9 @@ int main(int argc, char** argv)
     const auto start = Clock::now();
     auto last = start;
     std::vector<float> frameMs;
+    // Room for 250 frames a second up front: the record must not itself grow the heap.
+    frameMs.reserve(static_cast<size_t>(seconds * 250.0) + 1024);
+    double nextReport = 60.0;
     double rssStart = 0.0;
     int wraps = 0, lastTrack = 0, clicks = 0;
     long frame = 0;
@@ -114,6 +125,12 @@ int main(int argc, char** argv)
         last = now;
         if (rssStart == 0.0 && elapsed > 10.0)
             rssStart = ResidentMiB();
+        if (elapsed > nextReport)
+        {
+            std::printf("%5.0f s  resident %.1f MiB  heap in use %.1f MiB\n", elapsed, ResidentMiB(), HeapInUseMiB());
+            std::fflush(stdout);
+            nextReport += 60.0;
+        }
         if (CMusicDisk* disk = RunningDisk())
         {
             if (disk->m_TrackIndex < lastTrack && lastTrack == 29)

@@ -58,7 +58,9 @@ bool CDemo::Configure(HINSTANCE)
 {
     g_VSync = true;
     const int answer = MessageBoxW(nullptr, L"Fullscreen?", L"ORBA", MB_YESNO);
-    g_Windowed = answer == IDNO;
+    // A box that could not be shown at all (0) keeps the window: full
+    // screen is only taken when asked for.
+    g_Windowed = answer != IDYES;
     return true;
 }
 

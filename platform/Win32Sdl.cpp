@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -714,8 +715,18 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type)
     data.numbuttons = count;
     data.buttons = buttons;
     int pressed = -1;
-    if (SDL_ShowMessageBox(&data, &pressed) != 0)
-        return 0;
+    // SDL shows the box from a forked child on X11; in a process that already
+    // runs threads (the sound library's) that child now and then dies before
+    // it shows anything. Another try shows the box.
+    int attempt = 0;
+    while (SDL_ShowMessageBox(&data, &pressed) != 0)
+    {
+        std::fprintf(stderr, "ORBA: message box \"%s\" failed: %s\n", data.title, SDL_GetError());
+        if (++attempt == 3)
+            return 0;
+        pressed = -1;
+        SDL_Delay(200);
+    }
     // Closing the box without a button answers as Escape would.
     if (pressed < 0)
         return count == 2 ? IDNO : IDOK;

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <cstdlib>
+#include <string>
 
 #include "app/App.h"
 #include "app/DebugPanel.h"
@@ -142,3 +144,17 @@ TEST(ColorTest, ChannelsAreTruncatedAndPacked)
 }
 
 }  // namespace
+
+TEST_F(DemoTest, AQuestionThatCannotBeShownKeepsTheWindow)
+{
+    // No display of any kind: SDL has nowhere to put the box.
+    const char* display = std::getenv("DISPLAY");
+    const std::string saved = display ? display : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    g_Windowed = false;
+    EXPECT_TRUE(g_Demo.Configure(nullptr));
+    EXPECT_TRUE(g_Windowed);
+    if (display)
+        setenv("DISPLAY", saved.c_str(), 1);
+}

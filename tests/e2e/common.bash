@@ -12,6 +12,7 @@ ARTIFACTS="${BUILD_DIR}/e2e-artifacts"
 mkdir -p "$ARTIFACTS"
 XVFB_PID=""
 ORBA_PID=""
+ORBA_ENV=()
 
 cleanup() {
     [ -n "$ORBA_PID" ] && kill -9 "$ORBA_PID" 2>/dev/null || true
@@ -22,6 +23,12 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
+    # What the program and the display looked like when it went wrong.
+    if [ -n "$ORBA_PID" ]; then
+        kill -0 "$ORBA_PID" 2>/dev/null && echo "program still running" >&2 || echo "program had ended" >&2
+    fi
+    [ -s "$WORK/stderr.log" ] && grep -v '^ALSA lib\|XDG_RUNTIME_DIR' "$WORK/stderr.log" | sed 's/^/stderr: /' >&2
+    [ -n "${DISPLAY:-}" ] && xwininfo -root -tree 2>/dev/null | grep -E '^ +0x' | head -n 20 | sed 's/^/window: /' >&2
     exit 1
 }
 
@@ -43,6 +50,7 @@ start_display() {
 
 # start_orba [extra env assignments...]: runs the program in $WORK.
 start_orba() {
+    ORBA_ENV=("$@")
     (cd "$WORK" && exec env "$@" "$ORBA_BIN") >"$WORK/stdout.log" 2>"$WORK/stderr.log" &
     ORBA_PID=$!
 }
@@ -66,7 +74,16 @@ player_window() { xdotool search --onlyvisible --class orba 2>/dev/null | head -
 player_shown() { [ -n "$(player_window)" ]; }
 
 answer_box() { # answer_box Yes|No
-    wait_for 20 message_box_shown || fail "the Fullscreen? box did not appear"
+    if ! wait_for 20 message_box_shown; then
+        # SDL's X11 box now and then fails to come up on Xvfb (the program
+        # says so on stderr and keeps the window). Shown once more, it must.
+        echo "warning: the Fullscreen? box did not appear; starting again" >&2
+        grep -h "message box" "$WORK/stderr.log" >&2 || true
+        kill -9 "$ORBA_PID" 2>/dev/null || true
+        wait "$ORBA_PID" 2>/dev/null || true
+        start_orba "${ORBA_ENV[@]}"
+        wait_for 20 message_box_shown || fail "the Fullscreen? box did not appear"
+    fi
     local box
     box=$(xwininfo -name ORBA | awk '/Window id:/ {print $4}')
     xdotool windowactivate --sync "$box" 2>/dev/null || xdotool windowfocus "$box" 2>/dev/null || true

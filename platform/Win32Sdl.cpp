@@ -715,9 +715,8 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type)
     data.numbuttons = count;
     data.buttons = buttons;
     int pressed = -1;
-    // SDL shows the box from a forked child on X11; in a process that already
-    // runs threads (the sound library's) that child now and then dies before
-    // it shows anything. Another try shows the box.
+    // SDL's X11 box (shown from a forked child) now and then fails to come
+    // up at all; a short wait and another try usually shows it.
     int attempt = 0;
     while (SDL_ShowMessageBox(&data, &pressed) != 0)
     {

@@ -11,7 +11,7 @@ for n in $(seq 90 120); do
     xvfb=$!
     trap 'kill $xvfb 2>/dev/null || true' EXIT
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    DISPLAY=":$n" SDL_AUDIODRIVER=dummy build/bench/bench_soak "$seconds"
+    DISPLAY=":$n" build/bench/bench_soak "$seconds"
     exit $?
 done
 echo "soak: no free X display number" >&2

@@ -1,21 +1,10 @@
 #include "app/DebugPanel.h"
 
-#include <cstdarg>
-#include <cstdio>
-#include <cstring>
-
-#include "app/Input.h"
+#include "frame/Input.h"
 #include "render/Draw2D.h"
 #include "render/RenderDevice.h"
 
-std::vector<CDebugVar*> g_DebugVars;
-bool g_DebugPanel = false;
-int g_DebugSelection = 0;
-float g_DisplayStats = 0.0f;
-
 namespace {
-
-char s_DebugText[2048];
 
 void EditSelected(CDebugVar& var)
 {
@@ -70,31 +59,6 @@ void DrawPanel()
 
 }  // namespace
 
-void RegisterDebugVar(const char* name, float* value, float step, float minimum, float maximum, bool onPress)
-{
-    CDebugVar probe;
-    std::strncpy(probe.m_Name, name, 256);
-    probe.m_Name[256] = 0;
-    for (const CDebugVar* var : g_DebugVars)
-        if (std::strcmp(var->m_Name, probe.m_Name) == 0)
-            return;
-    CDebugVar* var = new CDebugVar(probe);
-    var->m_Value = value;
-    var->m_Step = step;
-    var->m_Min = minimum;
-    var->m_Max = maximum;
-    var->m_OnPress = onPress;
-    g_DebugVars.push_back(var);
-}
-
-void ClearDebugVars()
-{
-    for (CDebugVar* var : g_DebugVars)
-        delete var;
-    g_DebugVars.clear();
-    g_DebugSelection = 0;
-}
-
 void UpdateDebugPanel()
 {
     if (g_Input.IsKeyPressed(VK_F1))
@@ -127,40 +91,4 @@ void UpdateDebugPanel()
     DrawPanel();
     if (g_Device)
         g_Device->EndScene();
-}
-
-CFontHolder* CreateDebugFont()
-{
-    CFontHolder* holder = new CFontHolder;
-    const int height = static_cast<int>(24.0f * g_ScaleY);
-    if (FAILED(D3DXCreateFontA(g_Device, height, 0, FW_BOLD, 1, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial", &holder->m_Font)) ||
-        !holder->m_Font)
-    {
-        delete holder;
-        return nullptr;
-    }
-    return holder;
-}
-
-void DrawDebugText(float x, float y, uint32_t color, const char* format, ...)
-{
-    // Without a font there is nothing to draw with.
-    if (!g_Font || !g_Font->m_Font)
-        return;
-    RECT rect;
-    rect.left = static_cast<int32_t>(x * g_ScaleX);
-    rect.top = static_cast<int32_t>(y * g_ScaleY);
-    rect.right = static_cast<int32_t>(g_RenderWidth);
-    rect.bottom = static_cast<int32_t>(g_RenderHeight);
-    va_list args;
-    va_start(args, format);
-    // Longer texts are cut at 2047 characters.
-    int length = std::vsnprintf(s_DebugText, sizeof(s_DebugText), format, args);
-    va_end(args);
-    if (length < 0)
-        return;
-    if (length > static_cast<int>(sizeof(s_DebugText)) - 1)
-        length = static_cast<int>(sizeof(s_DebugText)) - 1;
-    g_Font->m_Font->DrawTextA(nullptr, s_DebugText, length, &rect, 0, color);
 }

@@ -2,8 +2,8 @@
 
 #include "app/App.h"
 #include "app/DebugPanel.h"
-#include "app/Input.h"
-#include "app/Timer.h"
+#include "frame/Input.h"
+#include "frame/Timer.h"
 #include "content/Effect.h"
 #include "content/EffectManager.h"
 #include "content/Schedule.h"
@@ -11,21 +11,6 @@
 #include "render/RenderDevice.h"
 
 CDemo g_Demo;
-CApp* g_App = &g_Demo;
-bool g_Quit = false;
-uint32_t g_ClearColor = 0;
-CCamera* g_Camera = nullptr;
-
-CColor::CColor(float a, float r, float g, float b)
-{
-    auto channel = [](float v) { return static_cast<uint32_t>(static_cast<int64_t>(v * 255.0f)) & 0xFF; };
-    m_Value = (channel(a) << 24) | (channel(r) << 16) | (channel(g) << 8) | channel(b);
-}
-
-CCamera* GetAppCamera()
-{
-    return g_Demo.m_Camera;
-}
 
 void CDemo::Init()
 {

@@ -2,8 +2,8 @@
 
 #include "app/App.h"
 #include "app/DebugPanel.h"
-#include "app/Input.h"
-#include "app/Timer.h"
+#include "frame/Input.h"
+#include "frame/Timer.h"
 #include "content/ResourceManager.h"
 #include "platform/FMOD.h"
 #include "render/RenderDevice.h"

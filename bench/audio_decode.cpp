@@ -5,7 +5,8 @@
 //   delay   - from a click's output to its showing in the spectrum, on the
 //             silent output and on SDL's disk driver
 #include "platform/FMOD.h"
-#include "platform/SoundBench.h"
+#include "platform/sound/SoundHooks.h"
+#include "platform/sound/SoundBench.h"
 #include "support/TestEnv.h"
 
 #include <benchmark/benchmark.h>

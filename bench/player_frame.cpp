@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "app/App.h"
-#include "app/Timer.h"
+#include "frame/Timer.h"
 #include "content/ResourceManager.h"
 #include "musicdisk/Font.h"
 #include "musicdisk/MusicDisk.h"
 #include "platform/FMOD.h"
+#include "platform/sound/SoundHooks.h"
 #include "render/Draw2D.h"
 #include "render/RenderDevice.h"
 #include "support/RealDevice.h"

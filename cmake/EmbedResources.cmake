@@ -1,6 +1,6 @@
 # cmake -P script: writes a C++ file holding each listed Data/ file as bytes.
 string(REPLACE "|" ";" _items "${LIST}")
-set(_out "// Generated from Data/ at build time. Do not edit.\n#include \"platform/Resource.h\"\n\nnamespace {\n")
+set(_out "// Generated from Data/ at build time. Do not edit.\n#include \"platform/d3dx/Resource.h\"\n\nnamespace {\n")
 set(_table "")
 set(_n 0)
 foreach(_r ${_items})

@@ -21,3 +21,19 @@ void CEffect::Update(float dt)
 {
     CountDown(dt);
 }
+
+// The registry holds whatever class objects the program was linked with.
+CEffect* CreateEffect(int32_t classId, uint32_t layer, float lifetime)
+{
+    for (CEffectClass* c = CEffectClass::s_Head; c; c = c->m_Next)
+    {
+        if (c->GetId() != classId)
+            continue;
+        CEffect* effect = c->Create();
+        effect->m_TimeLeft = lifetime;
+        effect->m_ClassId = classId;
+        effect->m_Layer = layer;
+        return effect;
+    }
+    return nullptr;
+}

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/Timer.h"
+#include "frame/Timer.h"
 #include "content/EffectManager.h"
 #include "content/ResourceManager.h"
 #include "render/Draw2D.h"

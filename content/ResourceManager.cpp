@@ -18,18 +18,6 @@ const SResourceFile s_TextureFiles[7] = {
 };
 int32_t s_NextResource = 0;
 
-CTexture::~CTexture()
-{
-    if (m_Texture)
-        m_Texture->Release();
-}
-
-CShader::~CShader()
-{
-    if (m_Effect)
-        m_Effect->Release();
-}
-
 CShader* LoadShader(uint32_t id, const CFixedString& path)
 {
     CShader* shader = new CShader;

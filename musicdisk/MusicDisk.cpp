@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/App.h"
-#include "app/Input.h"
-#include "app/Timer.h"
+#include "frame/AppState.h"
+#include "frame/Input.h"
+#include "frame/Timer.h"
 #include "content/ResourceManager.h"
 #include "musicdisk/Font.h"
 #include "platform/FMOD.h"

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/Input.h"
-#include "app/Timer.h"
+#include "frame/Input.h"
+#include "frame/Timer.h"
 #include "content/ResourceManager.h"
 #include "musicdisk/Font.h"
 #include "musicdisk/MusicDisk.h"

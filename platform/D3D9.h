@@ -128,6 +128,17 @@ struct D3DSURFACE_DESC
     UINT Height = 0;
 };
 
+// The area the device renders into, in pixels of the client space.
+struct D3DVIEWPORT9
+{
+    DWORD X = 0;
+    DWORD Y = 0;
+    DWORD Width = 0;
+    DWORD Height = 0;
+    float MinZ = 0.0f;
+    float MaxZ = 1.0f;
+};
+
 struct D3DLOCKED_RECT
 {
     int Pitch = 0;   // bytes per row
@@ -186,6 +197,7 @@ public:
     // buffer) as ARGB texels, top row first, width x height of the window's
     // client space. For tests and screenshots.
     virtual bool ReadPixels(uint32_t* argb, UINT width, UINT height) = 0;
+    virtual HRESULT GetViewport(D3DVIEWPORT9* viewport) = 0;
 protected:
     virtual ~IDirect3DDevice9() = default;
 };

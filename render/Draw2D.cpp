@@ -1,7 +1,7 @@
 #include "render/Draw2D.h"
 
-#include "app/App.h"
-#include "content/ResourceManager.h"
+#include "frame/AppState.h"
+#include "render/Shader.h"
 #include "render/Camera.h"
 #include "render/RenderDevice.h"
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "app/App.h"
-#include "app/DebugPanel.h"
-#include "content/ResourceManager.h"
+#include "frame/AppState.h"
+#include "render/DebugText.h"
+#include "render/Shader.h"
 #include "render/Draw2D.h"
 
 float g_VirtualWidth = 800.0f, g_VirtualHeight = 600.0f;

@@ -1,6 +1,6 @@
 // Drawing the mesh with the "Twister" technique of Shader.fx (resource 220).
 // Kept apart from the mesher so that the mesher links without a device.
-#include "app/App.h"
+#include "frame/AppState.h"
 #include "content/ResourceManager.h"
 #include "render/Camera.h"
 #include "render/RenderDevice.h"

@@ -1,6 +1,6 @@
 // The per-frame update against the sound library and the show clock; kept
 // apart so that the metaball arithmetic links without them.
-#include "app/Timer.h"
+#include "frame/Timer.h"
 #include "platform/FMOD.h"
 #include "visualiser/IsoSurface.h"
 #include "visualiser/Metaballs.h"

@@ -6,7 +6,7 @@
 
 #include "app/App.h"
 #include "app/DebugPanel.h"
-#include "app/Input.h"
+#include "frame/Input.h"
 #include "render/Camera.h"
 #include "render/RenderDevice.h"
 #include "support/Globals.h"

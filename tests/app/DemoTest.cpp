@@ -4,8 +4,8 @@
 
 #include "app/App.h"
 #include "app/DebugPanel.h"
-#include "app/Input.h"
-#include "app/Timer.h"
+#include "frame/Input.h"
+#include "frame/Timer.h"
 #include "content/EffectManager.h"
 #include "content/Loading.h"
 #include "render/Camera.h"

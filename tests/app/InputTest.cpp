@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/App.h"
-#include "app/Input.h"
+#include "frame/Input.h"
 #include "support/Globals.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "app/App.h"
-#include "app/Input.h"
-#include "app/Timer.h"
+#include "frame/Input.h"
+#include "frame/Timer.h"
 #include "render/RenderDevice.h"
 #include "support/Globals.h"
 #include "support/RecordingDevice.h"

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/DebugPanel.h"
-#include "app/Input.h"
-#include "app/Timer.h"
+#include "frame/Input.h"
+#include "frame/Timer.h"
 #include "platform/Win32.h"
 #include "support/Globals.h"
 

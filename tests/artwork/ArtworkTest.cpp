@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "PngFiles.h"
+#include "support/PngFiles.h"
 
 namespace {
 

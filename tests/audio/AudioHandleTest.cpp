@@ -1,6 +1,6 @@
 // CAudio over the real sound library: kinds, bad input, play to the end,
 // pause and resume, loops, and the file callbacks.
-#include "SoundFixture.h"
+#include "support/SoundFixture.h"
 
 #include "audio/Audio.h"
 #include "support/TestEnv.h"

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "content/Effect.h"
-#include "content/EffectClasses.h"
+#include "app/EffectClasses.h"
 #include "content/EffectManager.h"
 #include "content/Loading.h"
 #include "musicdisk/MusicDisk.h"

@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "app/App.h"
-#include "app/Input.h"
-#include "app/Timer.h"
+#include "frame/Input.h"
+#include "frame/Timer.h"
 #include "content/EffectManager.h"
 #include "content/Loading.h"
 #include "content/ResourceManager.h"

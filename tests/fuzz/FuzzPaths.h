@@ -10,6 +10,7 @@
 #include "audio/Audio.h"
 #include "platform/D3DX9.h"
 #include "platform/FMOD.h"
+#include "platform/sound/SoundHooks.h"
 
 // PNG data decoded to texels, then made into a texture on `device` (a
 // recording device: no GL needed).

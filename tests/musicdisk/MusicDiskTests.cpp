@@ -12,8 +12,8 @@
 
 #include "Strip.h"
 #include "app/App.h"
-#include "app/Input.h"
-#include "app/Timer.h"
+#include "frame/Input.h"
+#include "frame/Timer.h"
 #include "musicdisk/Font.h"
 #include "musicdisk/MusicDisk.h"
 #include "platform/FMOD.h"

@@ -52,6 +52,11 @@ public:
     HRESULT CreateEffect(const char* source, size_t length, DWORD flags, ID3DXEffect** effect, char* errors,
                          size_t errorsSize) override;
     bool ReadPixels(uint32_t* argb, UINT width, UINT height) override { return false; }
+    HRESULT GetViewport(D3DVIEWPORT9* viewport) override
+    {
+        *viewport = D3DVIEWPORT9{0, 0, 800, 600, 0.0f, 1.0f};
+        return D3D_OK;
+    }
 
     // Calls named `name`, in order.
     std::vector<const SRecordedCall*> Calls(const std::string& name) const;

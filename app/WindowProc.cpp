@@ -1,0 +1,51 @@
+// The window procedure: records keys and mouse in g_Input, captures the
+// mouse while a button is down, and quits when the window goes.
+#include "app/App.h"
+#include "frame/Input.h"
+
+LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg)
+    {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_KEYDOWN:
+        g_Input.m_Keys[wParam & 0xFF] = 1;
+        break;
+    case WM_KEYUP:
+        g_Input.m_Keys[wParam & 0xFF] = 0;
+        break;
+    case WM_MOUSEMOVE:
+        g_Input.m_MouseX = static_cast<int16_t>(LOWORD(lParam));
+        g_Input.m_MouseY = static_cast<int16_t>(HIWORD(lParam));
+        return 0;
+    case WM_LBUTTONDOWN:
+        g_Input.m_Buttons[BUTTON_LEFT] = 1;
+        SetCapture(hwnd);
+        return 0;
+    case WM_LBUTTONUP:
+        g_Input.m_Buttons[BUTTON_LEFT] = 0;
+        ReleaseCapture();
+        return 0;
+    case WM_RBUTTONDOWN:
+        g_Input.m_Buttons[BUTTON_RIGHT] = 1;
+        SetCapture(hwnd);
+        return 0;
+    case WM_RBUTTONUP:
+        g_Input.m_Buttons[BUTTON_RIGHT] = 0;
+        ReleaseCapture();
+        return 0;
+    case WM_MBUTTONDOWN:
+        g_Input.m_Buttons[BUTTON_MIDDLE] = 1;
+        SetCapture(hwnd);
+        return 0;
+    case WM_MBUTTONUP:
+        g_Input.m_Buttons[BUTTON_MIDDLE] = 0;
+        ReleaseCapture();
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}

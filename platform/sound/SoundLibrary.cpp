@@ -1,0 +1,726 @@
+// The sound library behind the FSOUND_/FMUSIC_ calls.
+//
+//   [voices]   streams and modules: a decoder, a resampler and a ring
+//   [library]  the one instance: mixer, output, spectrum, decoder thread
+//   [decoder]  the decoder thread: fills rings, starts voices, raises ends
+//   [api]      the calls, all on the main thread
+//   [hooks]    close, device loss, tests and benchmarks
+//
+// Threads: the main thread calls in; the decoder thread decodes ahead and
+// calls the end callbacks; the output's thread mixes (see SoundMixer.h).
+// The library lock guards every voice field that is not atomic; the mixer
+// never takes it.
+#include "platform/sound/SoundHooks.h"
+#include "platform/sound/SoundFile.h"
+#include "platform/sound/SoundMixer.h"
+#include "platform/sound/SoundOutput.h"
+#include "platform/sound/SoundResampler.h"
+#include "platform/sound/SoundSource.h"
+#include "platform/sound/SoundSpectrum.h"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// ---------------------------------------------------------------- [voices]
+
+namespace
+{
+constexpr int kRingFrames = 32768;  // 0.74 s decoded ahead
+constexpr int kPrefillFrames = 8192; // decoded before a voice is first mixed
+constexpr int kDecodeChunk = 2048;
+constexpr int kDecodeBudget = 8192; // per voice per round, so voices take turns
+}
+
+struct CVoice : CVoiceMix
+{
+    CVoice(std::unique_ptr<CSoundSource> source, bool module)
+        : m_Source(std::move(source)), m_IsModule(module), m_Rate(m_Source->Rate()), m_Length(m_Source->Length())
+    {
+        m_Ring.Allocate(kRingFrames);
+        m_Resampler.Setup(m_Rate, kOutputRate);
+    }
+    virtual ~CVoice() = default;
+
+    // Fixed at creation.
+    std::unique_ptr<CSoundSource> m_Source; // decoder thread, or main thread under the lock
+    const bool m_IsModule;
+    const int m_Rate;
+    const int64_t m_Length; // source frames, -1 for modules
+    CResampler m_Resampler;
+
+    // Under the library lock.
+    int m_LoopCount = 0;        // -1 forever, 0 once, n: n more times
+    int m_LoopsLeft = 0;
+    int64_t m_Base = 0;         // source frame where the current run starts
+    bool m_Playing = false;     // from Play to Stop; stays set after a natural end
+    bool m_HasPlayed = false;
+    bool m_Attached = false;    // in a mixer slot
+    bool m_NeedSeek = false;    // the source must go to m_Base first
+    bool m_InputEnded = false;  // the source has given its last frame of the run
+    bool m_RunDecoded = false;  // ... and all of it is in the ring
+    int64_t m_SinceLoop = 0;    // source frames read since the last loop point
+    FSOUND_STREAMCALLBACK m_EndCallback = nullptr;
+    void* m_EndUser = nullptr;
+    bool m_EndRaised = false;
+};
+
+struct FSOUND_STREAM : CVoice
+{
+    using CVoice::CVoice;
+};
+
+struct FMUSIC_MODULE : CVoice
+{
+    using CVoice::CVoice;
+};
+
+struct FSOUND_DSPUNIT
+{
+    bool m_Active = false;
+};
+
+// ---------------------------------------------------------------- [library]
+
+namespace
+{
+class CSoundLibrary
+{
+public:
+    explicit CSoundLibrary(bool tryDevice);
+    ~CSoundLibrary();
+
+    bool Owns(CVoice* voice) const;
+    void Add(CVoice* voice);
+    void Remove(CVoice* voice);
+
+    void StartRun(CVoice* voice);
+    void StopRun(CVoice* voice);
+    int64_t HeardSourceFrame(CVoice* voice);
+    void Wake() { m_Wake.notify_one(); }
+
+    CSoundMixer m_Mixer;
+    CSoundOutput m_Output;
+    CSpectrum m_Spectrum;
+    std::mutex m_Lock;
+
+private:
+    void DecoderLoop();
+    bool Service(CVoice* voice);
+    int Decode(CVoice* voice);
+    int ReadInput(CVoice* voice, float* stereo, int frames);
+    void FinishRun(CVoice* voice);
+
+    std::condition_variable m_Wake;
+    std::vector<CVoice*> m_Voices; // every open stream and module, owned
+    bool m_Quit = false;
+    std::vector<float> m_InputBuffer;  // decoder thread
+    std::vector<float> m_OutputBuffer; // decoder thread
+    std::thread m_Decoder;
+};
+
+CSoundLibrary* g_SoundLibrary = nullptr;
+CSoundFileIO g_SoundIO = CSoundFileIO::Stdio();
+FSOUND_DSPUNIT g_FFTUnit;
+float g_SoundGain = 1.0f;
+bool g_SoundForceSilent = false;
+double g_SoundSilentSpeed = 1.0;
+
+// The library is never closed by the program: close it at exit, before the
+// statics it uses go, so no thread outlives main.
+struct CSoundAtExit
+{
+    ~CSoundAtExit() { FSOUND_Close(); }
+} g_SoundAtExit;
+
+CSoundLibrary::CSoundLibrary(bool tryDevice)
+    : m_InputBuffer(kDecodeChunk * 2), m_OutputBuffer(kDecodeChunk * 2)
+{
+    m_Mixer.SetGain(g_SoundGain);
+    m_Output.SetSilentSpeed(g_SoundSilentSpeed);
+    m_Output.Start(&m_Mixer, tryDevice);
+    m_Decoder = std::thread([this] { DecoderLoop(); });
+}
+
+CSoundLibrary::~CSoundLibrary()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_Quit = true;
+    }
+    m_Wake.notify_all();
+    m_Decoder.join();
+    m_Output.Stop();
+    for (CVoice* voice : m_Voices)
+        delete voice;
+}
+
+bool CSoundLibrary::Owns(CVoice* voice) const
+{
+    return voice && std::find(m_Voices.begin(), m_Voices.end(), voice) != m_Voices.end();
+}
+
+void CSoundLibrary::Add(CVoice* voice)
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_Voices.push_back(voice);
+}
+
+void CSoundLibrary::Remove(CVoice* voice)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        StopRun(voice);
+        m_Voices.erase(std::find(m_Voices.begin(), m_Voices.end(), voice));
+    }
+    delete voice;
+}
+
+void CSoundLibrary::StartRun(CVoice* voice)
+{
+    // The voice is in no slot here: everything may be reset.
+    voice->m_Ring.Clear();
+    voice->m_Paused.store(false);
+    voice->m_DecodeDone.store(false);
+    voice->m_Ended.store(false);
+    voice->m_MixPos = 0;
+    voice->m_Clock.Reset();
+    voice->m_Resampler.Reset();
+    voice->m_NeedSeek = true;
+    voice->m_InputEnded = false;
+    voice->m_RunDecoded = false;
+    voice->m_SinceLoop = 0;
+    voice->m_LoopsLeft = voice->m_LoopCount;
+    voice->m_EndRaised = false;
+    voice->m_Playing = true;
+    voice->m_HasPlayed = true;
+    Wake();
+}
+
+void CSoundLibrary::StopRun(CVoice* voice)
+{
+    if (!voice->m_Playing)
+        return;
+    // Keep the place the listener had reached, for GetTime and a later Play.
+    int64_t position = HeardSourceFrame(voice);
+    if (voice->m_Attached)
+    {
+        m_Mixer.Detach(voice);
+        voice->m_Attached = false;
+    }
+    voice->m_Base = position;
+    voice->m_Playing = false;
+    voice->m_Ring.Clear();
+}
+
+int64_t CSoundLibrary::HeardSourceFrame(CVoice* voice)
+{
+    if (!voice->m_Playing)
+        return voice->m_Base;
+    if (voice->m_Length > 0 && voice->m_Ended.load() && voice->m_LoopCount >= 0)
+        return voice->m_Length;
+    int64_t played = voice->m_Clock.PositionAt(m_Mixer.HeardFrame());
+    // The resampler puts output frame n at source frame n × rate / 44100.
+    int64_t position = voice->m_Base + played * voice->m_Rate / kOutputRate;
+    if (voice->m_Length > 0)
+        position = voice->m_LoopCount != 0 ? position % voice->m_Length : std::min(position, voice->m_Length);
+    return position;
+}
+
+// ---------------------------------------------------------------- [decoder]
+
+void CSoundLibrary::DecoderLoop()
+{
+    std::unique_lock<std::mutex> lock(m_Lock);
+    while (!m_Quit)
+    {
+        bool more = false, playing = false;
+        for (CVoice* voice : m_Voices)
+        {
+            more |= Service(voice);
+            playing |= voice->m_Playing && !voice->m_EndRaised;
+        }
+        // Rings are 0.74 s deep: a 5 ms nap between rounds keeps them full
+        // (and ends noticed) without a wake-up from the audio callback.
+        // With nothing playing, sleep until a play.
+        if (!playing)
+            m_Wake.wait(lock);
+        else if (!more)
+            m_Wake.wait_for(lock, std::chrono::milliseconds(5));
+    }
+}
+
+bool CSoundLibrary::Service(CVoice* voice)
+{
+    if (!voice->m_Playing)
+        return false;
+    if (voice->m_NeedSeek)
+    {
+        voice->m_NeedSeek = false;
+        if (!voice->m_Source->Seek(voice->m_Base))
+            voice->m_InputEnded = true;
+    }
+    int budget = kDecodeBudget;
+    while (!voice->m_RunDecoded && budget > 0 && voice->m_Ring.Free() >= kDecodeChunk)
+        budget -= std::max(Decode(voice), kDecodeChunk / 8);
+    bool more = !voice->m_RunDecoded && voice->m_Ring.Free() >= kDecodeChunk;
+
+    if (!voice->m_Attached && !voice->m_Ended.load() &&
+        (voice->m_Ring.Available() >= kPrefillFrames || voice->m_DecodeDone.load()))
+        voice->m_Attached = m_Mixer.Attach(voice);
+
+    if (voice->m_Ended.load(std::memory_order_acquire) && !voice->m_EndRaised)
+    {
+        voice->m_EndRaised = true;
+        if (voice->m_Attached)
+        {
+            m_Mixer.Detach(voice);
+            voice->m_Attached = false;
+        }
+        // Called under the library lock: the stream cannot be closed under
+        // the callback's feet (and the callback must not call back in).
+        if (!voice->m_IsModule && voice->m_EndCallback)
+            voice->m_EndCallback(static_cast<FSOUND_STREAM*>(voice), nullptr, 0, voice->m_EndUser);
+    }
+    return more;
+}
+
+int CSoundLibrary::ReadInput(CVoice* voice, float* stereo, int frames)
+{
+    if (voice->m_InputEnded)
+        return 0;
+    for (int attempt = 0; attempt < 2; ++attempt)
+    {
+        int got = voice->m_Source->Read(stereo, frames);
+        if (got > 0)
+        {
+            voice->m_SinceLoop += got;
+            return got;
+        }
+        // The end of the source. A stream with loops left starts over
+        // (seamlessly: the resampler never sees a break); one that gave
+        // nothing since the last loop point would loop forever on nothing.
+        // Modules loop inside libopenmpt.
+        if (voice->m_IsModule || voice->m_LoopsLeft == 0 || voice->m_SinceLoop == 0 || !voice->m_Source->Seek(0))
+            break;
+        if (voice->m_LoopsLeft > 0)
+            --voice->m_LoopsLeft;
+        voice->m_SinceLoop = 0;
+    }
+    voice->m_InputEnded = true;
+    return 0;
+}
+
+void CSoundLibrary::FinishRun(CVoice* voice)
+{
+    voice->m_RunDecoded = true;
+    voice->m_DecodeDone.store(true, std::memory_order_release);
+}
+
+int CSoundLibrary::Decode(CVoice* voice)
+{
+    const int want = std::min(kDecodeChunk, voice->m_Ring.Free());
+    CResampler& resampler = voice->m_Resampler;
+    if (resampler.IsPassThrough())
+    {
+        int got = ReadInput(voice, m_OutputBuffer.data(), want);
+        if (got == 0)
+        {
+            FinishRun(voice);
+            return 0;
+        }
+        voice->m_Ring.Write(m_OutputBuffer.data(), got);
+        return got;
+    }
+    for (int need = resampler.InputWanted(want); need > 0;)
+    {
+        int got = ReadInput(voice, m_InputBuffer.data(), std::min(need, kDecodeChunk));
+        if (got == 0)
+        {
+            resampler.MarkEnd();
+            break;
+        }
+        resampler.Push(m_InputBuffer.data(), got);
+        need -= got;
+    }
+    int produced = resampler.Pull(m_OutputBuffer.data(), want);
+    voice->m_Ring.Write(m_OutputBuffer.data(), produced);
+    if (resampler.IsFinished())
+        FinishRun(voice);
+    return produced;
+}
+}
+
+// ---------------------------------------------------------------- [api]
+
+signed char FSOUND_Init(int mixRate, int maxChannels, unsigned int flags)
+{
+    // The output runs at 44100 Hz whatever is asked; sources are resampled.
+    if (!g_SoundLibrary)
+        g_SoundLibrary = new CSoundLibrary(!g_SoundForceSilent);
+    return 1;
+}
+
+FSOUND_DSPUNIT* FSOUND_DSP_GetFFTUnit()
+{
+    return &g_FFTUnit;
+}
+
+signed char FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, signed char active)
+{
+    if (!unit)
+        return 0;
+    unit->m_Active = active != 0;
+    return 1;
+}
+
+float* FSOUND_DSP_GetSpectrum()
+{
+    CSoundLibrary* library = g_SoundLibrary;
+    if (!library || !g_FFTUnit.m_Active)
+        return nullptr;
+    library->m_Output.Poll();
+    float mono[CSpectrum::kSize];
+    library->m_Mixer.ReadHistory(library->m_Mixer.HeardFrame(), mono, CSpectrum::kSize);
+    return const_cast<float*>(library->m_Spectrum.Compute(mono));
+}
+
+signed char FSOUND_SetSFXMasterVolume(int volume)
+{
+    // Cubic: even steps along the groove sound like even steps in loudness.
+    float v = static_cast<float>(std::clamp(volume, 0, 255)) / 255.0f;
+    g_SoundGain = v * v * v;
+    if (!g_SoundLibrary)
+        return 0;
+    g_SoundLibrary->m_Mixer.SetGain(g_SoundGain);
+    g_SoundLibrary->m_Output.Poll();
+    return 1;
+}
+
+void FSOUND_File_SetCallbacks(FSOUND_OPENCALLBACK open, FSOUND_CLOSECALLBACK close, FSOUND_READCALLBACK read,
+                              FSOUND_SEEKCALLBACK seek, FSOUND_TELLCALLBACK tell)
+{
+    CSoundFileIO io;
+    io.m_Open = open;
+    io.m_Close = close;
+    io.m_Read = read;
+    io.m_Seek = seek;
+    io.m_Tell = tell;
+    // An incomplete set would leave files half-handled: stdio instead.
+    g_SoundIO = io.IsComplete() ? io : CSoundFileIO::Stdio();
+}
+
+// ---- modules
+
+FMUSIC_MODULE* FMUSIC_LoadSong(const char* name)
+{
+    if (!g_SoundLibrary)
+        return nullptr;
+    std::unique_ptr<CSoundSource> source = OpenModuleSource(g_SoundIO, name);
+    if (!source)
+        return nullptr;
+    auto* module = new FMUSIC_MODULE(std::move(source), true);
+    g_SoundLibrary->Add(module);
+    return module;
+}
+
+namespace
+{
+// Runs `action` on the voice under the library lock when the library owns
+// it; otherwise returns `fallback`.
+template <class Result, class Action>
+Result WithVoice(CVoice* voice, Result fallback, Action action)
+{
+    CSoundLibrary* library = g_SoundLibrary;
+    if (!library || !voice)
+        return fallback;
+    std::lock_guard<std::mutex> lock(library->m_Lock);
+    if (!library->Owns(voice))
+        return fallback;
+    return action(*library);
+}
+}
+
+signed char FMUSIC_PlaySong(FMUSIC_MODULE* module)
+{
+    return WithVoice<signed char>(module, 0, [&](CSoundLibrary& library) {
+        library.StopRun(module);
+        module->m_Base = 0;
+        library.StartRun(module);
+        return 1;
+    });
+}
+
+signed char FMUSIC_SetLooping(FMUSIC_MODULE* module, signed char looping)
+{
+    return WithVoice<signed char>(module, 0, [&](CSoundLibrary& library) {
+        module->m_LoopCount = looping ? -1 : 0;
+        module->m_Source->SetRepeat(looping != 0);
+        // Already decoded to its end but not yet heard to it: start over, as
+        // a looping song would have.
+        if (looping && module->m_Playing && module->m_InputEnded && !module->m_Ended.load() &&
+            module->m_Source->Seek(0))
+        {
+            module->m_InputEnded = false;
+            module->m_RunDecoded = false;
+            module->m_DecodeDone.store(false);
+            library.Wake();
+        }
+        return 1;
+    });
+}
+
+signed char FMUSIC_SetPaused(FMUSIC_MODULE* module, signed char pause)
+{
+    return WithVoice<signed char>(module, 0, [&](CSoundLibrary&) {
+        module->m_Paused.store(pause != 0, std::memory_order_release);
+        return 1;
+    });
+}
+
+signed char FMUSIC_StopSong(FMUSIC_MODULE* module)
+{
+    return WithVoice<signed char>(module, 0, [&](CSoundLibrary& library) {
+        library.StopRun(module);
+        return 1;
+    });
+}
+
+signed char FMUSIC_FreeSong(FMUSIC_MODULE* module)
+{
+    CSoundLibrary* library = g_SoundLibrary;
+    if (!WithVoice<bool>(module, false, [](CSoundLibrary&) { return true; }))
+        return 0;
+    library->Remove(module);
+    return 1;
+}
+
+signed char FMUSIC_IsFinished(FMUSIC_MODULE* module)
+{
+    return WithVoice<signed char>(module, 0, [&](CSoundLibrary&) {
+        return static_cast<signed char>(module->m_Ended.load() || (module->m_HasPlayed && !module->m_Playing));
+    });
+}
+
+int FMUSIC_GetTime(FMUSIC_MODULE* module)
+{
+    return WithVoice<int>(module, 0, [&](CSoundLibrary& library) {
+        return static_cast<int>(library.HeardSourceFrame(module) * 1000 / kOutputRate);
+    });
+}
+
+// ---- streams
+
+FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int offset, int length)
+{
+    if (!g_SoundLibrary)
+        return nullptr;
+    std::unique_ptr<CSoundSource> source = OpenStreamSource(g_SoundIO, name);
+    if (!source)
+        return nullptr;
+    auto* stream = new FSOUND_STREAM(std::move(source), false);
+    stream->m_LoopCount = (mode & FSOUND_LOOP_NORMAL) ? -1 : 0;
+    g_SoundLibrary->Add(stream);
+    return stream;
+}
+
+signed char FSOUND_Stream_SetLoopCount(FSOUND_STREAM* stream, int count)
+{
+    return WithVoice<signed char>(stream, 0, [&](CSoundLibrary&) {
+        stream->m_LoopCount = count < 0 ? -1 : count;
+        stream->m_LoopsLeft = stream->m_LoopCount;
+        return 1;
+    });
+}
+
+int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream)
+{
+    // The channel is the library's business: any request is accepted.
+    return WithVoice<int>(stream, -1, [&](CSoundLibrary& library) {
+        if (stream->m_Playing && !stream->m_Ended.load())
+            return 0;
+        library.StopRun(stream);
+        // Played to its end: play again from the start.
+        if (stream->m_Base >= stream->m_Length)
+            stream->m_Base = 0;
+        library.StartRun(stream);
+        return 0;
+    });
+}
+
+signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback, void* userData)
+{
+    return WithVoice<signed char>(stream, 0, [&](CSoundLibrary&) {
+        stream->m_EndCallback = callback;
+        stream->m_EndUser = userData;
+        return 1;
+    });
+}
+
+unsigned int FSOUND_Stream_GetPosition(FSOUND_STREAM* stream)
+{
+    // PCM frames of the source: what SetPosition takes back.
+    return WithVoice<unsigned int>(stream, 0u, [&](CSoundLibrary& library) {
+        return static_cast<unsigned int>(library.HeardSourceFrame(stream));
+    });
+}
+
+signed char FSOUND_Stream_SetPosition(FSOUND_STREAM* stream, unsigned int position)
+{
+    return WithVoice<signed char>(stream, 0, [&](CSoundLibrary& library) {
+        bool playing = stream->m_Playing && !stream->m_Ended.load();
+        library.StopRun(stream);
+        stream->m_Base = std::min<int64_t>(position, stream->m_Length);
+        if (playing)
+            library.StartRun(stream);
+        return 1;
+    });
+}
+
+signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream)
+{
+    return WithVoice<signed char>(stream, 0, [&](CSoundLibrary& library) {
+        library.StopRun(stream);
+        return 1;
+    });
+}
+
+signed char FSOUND_Stream_Close(FSOUND_STREAM* stream)
+{
+    CSoundLibrary* library = g_SoundLibrary;
+    if (!WithVoice<bool>(stream, false, [](CSoundLibrary&) { return true; }))
+        return 0;
+    library->Remove(stream);
+    return 1;
+}
+
+int FSOUND_Stream_GetTime(FSOUND_STREAM* stream)
+{
+    return WithVoice<int>(stream, 0, [&](CSoundLibrary& library) {
+        return static_cast<int>(library.HeardSourceFrame(stream) * 1000 / stream->m_Rate);
+    });
+}
+
+int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream)
+{
+    return WithVoice<int>(stream, 0, [&](CSoundLibrary&) {
+        return static_cast<int>((stream->m_Length * 1000 + stream->m_Rate / 2) / stream->m_Rate);
+    });
+}
+
+// ---------------------------------------------------------------- [hooks]
+
+void FSOUND_Close()
+{
+    delete g_SoundLibrary;
+    g_SoundLibrary = nullptr;
+}
+
+void FSOUND_AudioDeviceRemoved(unsigned int deviceId)
+{
+    if (g_SoundLibrary)
+        g_SoundLibrary->m_Output.DeviceRemoved(deviceId);
+}
+
+void FSOUND_Test_ForceSilentOutput(bool force)
+{
+    g_SoundForceSilent = force;
+}
+
+void FSOUND_Test_SetSilentSpeed(double speed)
+{
+    g_SoundSilentSpeed = speed > 0.0 ? speed : 1.0;
+    if (g_SoundLibrary)
+        g_SoundLibrary->m_Output.SetSilentSpeed(g_SoundSilentSpeed);
+}
+
+bool FSOUND_Test_IsSilentOutput()
+{
+    return g_SoundLibrary && g_SoundLibrary->m_Output.IsSilent();
+}
+
+void FSOUND_Test_SimulateDeviceLoss()
+{
+    if (g_SoundLibrary)
+        g_SoundLibrary->m_Output.SimulateLoss();
+}
+
+void FSOUND_Test_CaptureOutput(int frames)
+{
+    if (g_SoundLibrary)
+        g_SoundLibrary->m_Mixer.SetCapture(frames);
+}
+
+int FSOUND_Test_ReadOutput(float* stereo, int maxFrames)
+{
+    return g_SoundLibrary ? g_SoundLibrary->m_Mixer.ReadCapture(stereo, maxFrames) : 0;
+}
+
+int64_t FSOUND_Test_MixedFrames()
+{
+    return g_SoundLibrary ? g_SoundLibrary->m_Mixer.MixedFrames() : 0;
+}
+
+int64_t FSOUND_Test_Underruns()
+{
+    return g_SoundLibrary ? g_SoundLibrary->m_Mixer.Underruns() : 0;
+}
+
+int64_t FSOUND_Test_HeardFrame()
+{
+    return g_SoundLibrary ? g_SoundLibrary->m_Mixer.HeardFrame() : 0;
+}
+
+bool FSOUND_Test_OutputClock(int64_t* blockFrame, int* blockFrames, double* mixSeconds)
+{
+    return g_SoundLibrary && g_SoundLibrary->m_Mixer.OutputClock(blockFrame, blockFrames, mixSeconds);
+}
+
+int64_t FSOUND_Test_StreamStartFrame(FSOUND_STREAM* stream)
+{
+    return WithVoice<int64_t>(stream, -1, [&](CSoundLibrary&) { return stream->m_Clock.FirstFrame(); });
+}
+
+int64_t FSOUND_Test_DecodeFile(const char* name, float* out, int64_t maxFrames)
+{
+    std::unique_ptr<CSoundSource> source = OpenStreamSource(g_SoundIO, name);
+    if (!source)
+        return -1;
+    CResampler resampler;
+    resampler.Setup(source->Rate(), kOutputRate);
+    std::vector<float> input(kDecodeChunk * 2), output(kDecodeChunk * 2);
+    int64_t total = 0;
+    auto keep = [&](const float* frames, int count) {
+        if (out && total < maxFrames)
+        {
+            int64_t n = std::min<int64_t>(count, maxFrames - total);
+            std::copy(frames, frames + n * 2, out + total * 2);
+        }
+        total += count;
+    };
+    if (resampler.IsPassThrough())
+    {
+        while (int got = source->Read(output.data(), kDecodeChunk))
+            keep(output.data(), got);
+        return total;
+    }
+    while (!resampler.IsFinished())
+    {
+        for (int need = resampler.InputWanted(kDecodeChunk); need > 0;)
+        {
+            int got = source->Read(input.data(), std::min(need, kDecodeChunk));
+            if (got == 0)
+            {
+                resampler.MarkEnd();
+                break;
+            }
+            resampler.Push(input.data(), got);
+            need -= got;
+        }
+        keep(output.data(), resampler.Pull(output.data(), kDecodeChunk));
+    }
+    return total;
+}

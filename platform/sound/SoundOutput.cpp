@@ -1,0 +1,143 @@
+#include "platform/sound/SoundOutput.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+constexpr int kDeviceFrames = 1024;
+// The silent output's block: small, so that time and the spectrum move
+// smoothly; 512 frames is 11.6 ms.
+constexpr int kSilentFrames = 512;
+
+void SDLCALL OutputCallback(void* user, Uint8* stream, int bytes)
+{
+    static_cast<CSoundOutput*>(user)->DeviceCallback(reinterpret_cast<float*>(stream),
+                                                      bytes / static_cast<int>(2 * sizeof(float)));
+}
+}
+
+void CSoundOutput::Start(CSoundMixer* mixer, bool tryDevice)
+{
+    Stop();
+    m_Mixer = mixer;
+    m_Lost.store(false);
+    if (tryDevice && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+    {
+        m_SdlAudio = true;
+        SDL_AudioSpec want = {};
+        want.freq = kOutputRate;
+        want.format = AUDIO_F32SYS;
+        want.channels = 2;
+        want.samples = kDeviceFrames;
+        want.callback = OutputCallback;
+        want.userdata = this;
+        SDL_AudioSpec have = {};
+        // No changes allowed: SDL converts to whatever the hardware takes, so
+        // the mix stays 44100 Hz stereo float for good.
+        m_Device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (m_Device != 0)
+        {
+            m_DeviceFrames = have.samples > 0 ? have.samples : kDeviceFrames;
+            SDL_PauseAudioDevice(m_Device, 0);
+            return;
+        }
+    }
+    StartSilent();
+}
+
+void CSoundOutput::Stop()
+{
+    if (m_Device != 0)
+    {
+        SDL_CloseAudioDevice(m_Device); // returns once the callback has finished
+        m_Device = 0;
+    }
+    StopSilent();
+    if (m_SdlAudio)
+    {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        m_SdlAudio = false;
+    }
+}
+
+void CSoundOutput::DeviceCallback(float* out, int frames)
+{
+    if (m_Lost.load(std::memory_order_relaxed))
+    {
+        std::memset(out, 0, static_cast<size_t>(frames) * 2 * sizeof(float));
+        return;
+    }
+    // What is mixed now is heard after the buffer ahead of it: one device
+    // buffer of latency (SDL 2 reports nothing finer).
+    m_Mixer->Mix(out, frames, m_DeviceFrames, kOutputRate);
+}
+
+void CSoundOutput::Poll()
+{
+    if (m_Device == 0)
+        return;
+    if (m_Lost.load() || SDL_GetAudioDeviceStatus(m_Device) == SDL_AUDIO_STOPPED)
+    {
+        // A removed device stays open in SDL 2 but never calls back again:
+        // close it and let the clock take over where the mix stood.
+        SDL_CloseAudioDevice(m_Device);
+        m_Device = 0;
+        StartSilent();
+    }
+}
+
+void CSoundOutput::DeviceRemoved(uint32_t deviceId)
+{
+    if (m_Device != 0 && deviceId == m_Device)
+    {
+        m_Lost.store(true);
+        Poll();
+    }
+}
+
+void CSoundOutput::StartSilent()
+{
+    StopSilent();
+    {
+        std::lock_guard<std::mutex> lock(m_ClockLock);
+        m_ClockStop = false;
+    }
+    m_Clock = std::thread([this] { SilentLoop(); });
+}
+
+void CSoundOutput::StopSilent()
+{
+    if (!m_Clock.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_ClockLock);
+        m_ClockStop = true;
+    }
+    m_ClockWake.notify_all();
+    m_Clock.join();
+}
+
+void CSoundOutput::SilentLoop()
+{
+    std::vector<float> block(kSilentFrames * 2);
+    auto next = std::chrono::steady_clock::now();
+    std::unique_lock<std::mutex> lock(m_ClockLock);
+    while (!m_ClockStop)
+    {
+        lock.unlock();
+        double speed = m_Speed.load(std::memory_order_relaxed);
+        // The block is "played" from now on: no latency.
+        m_Mixer->Mix(block.data(), kSilentFrames, 0, kOutputRate * speed);
+        lock.lock();
+        next += std::chrono::nanoseconds(static_cast<int64_t>(kSilentFrames * 1e9 / (kOutputRate * speed)));
+        auto now = std::chrono::steady_clock::now();
+        // After a stall (a suspended machine) pick up from now rather than
+        // rushing to catch up.
+        if (now - next > std::chrono::milliseconds(200))
+            next = now;
+        m_ClockWake.wait_until(lock, next, [this] { return m_ClockStop; });
+    }
+}

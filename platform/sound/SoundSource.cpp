@@ -1,0 +1,351 @@
+// Decoders of the sound library: mp3 (libmpg123), WAV/FLAC/Ogg (libsndfile),
+// modules (libopenmpt). Each reads its file only through CSoundFile, that is
+// through the registered file callbacks.
+#include "platform/sound/SoundSource.h"
+
+#include <libopenmpt/libopenmpt.h>
+#include <mpg123.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+namespace
+{
+// Interleaved n-channel floats to stereo: mono doubled, the first two kept.
+void ToStereo(const float* in, int channels, int frames, float* out)
+{
+    if (channels == 2)
+    {
+        std::copy(in, in + frames * 2, out);
+        return;
+    }
+    for (int i = 0; i < frames; ++i)
+    {
+        float l = in[i * channels];
+        float r = channels == 1 ? l : in[i * channels + 1];
+        out[i * 2] = l;
+        out[i * 2 + 1] = r;
+    }
+}
+
+// ---------------------------------------------------------------- mp3
+
+class CMpg123Source final : public CSoundSource
+{
+public:
+    ~CMpg123Source() override
+    {
+        if (m_Handle)
+        {
+            mpg123_close(m_Handle);
+            mpg123_delete(m_Handle);
+        }
+    }
+
+    bool Open(const CSoundFileIO& io, const char* name)
+    {
+        static std::once_flag s_Init;
+        std::call_once(s_Init, [] { mpg123_init(); });
+        if (!m_File.Open(io, name))
+            return false;
+        int err = MPG123_OK;
+        m_Handle = mpg123_new(nullptr, &err);
+        if (!m_Handle)
+            return false;
+        // Quiet: bad input is expected and tolerated. No Frankenstein streams:
+        // a second stream glued behind the first would break exact lengths.
+        mpg123_param(m_Handle, MPG123_VERBOSE, 0, 0.0);
+        mpg123_param(m_Handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | MPG123_NO_FRANKENSTEIN, 0.0);
+        mpg123_format_none(m_Handle);
+        const long* rates = nullptr;
+        size_t count = 0;
+        mpg123_rates(&rates, &count);
+        for (size_t i = 0; i < count; ++i)
+            mpg123_format(m_Handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+        if (mpg123_replace_reader_handle(m_Handle, ReadCallback, SeekCallback, nullptr) != MPG123_OK)
+            return false;
+        if (mpg123_open_handle(m_Handle, &m_File) != MPG123_OK)
+            return false;
+        long rate = 0;
+        int channels = 0, encoding = 0;
+        if (mpg123_getformat(m_Handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+            (channels != 1 && channels != 2) || encoding != MPG123_ENC_FLOAT_32)
+            return false;
+        // Keep this format for the whole stream.
+        mpg123_format_none(m_Handle);
+        mpg123_format(m_Handle, rate, channels, MPG123_ENC_FLOAT_32);
+        m_Rate = static_cast<int>(rate);
+        m_Channels = channels;
+        // A LAME/Xing tag gives the exact sample count; without one the
+        // whole file is scanned once (headers only), which also builds the
+        // seek index.
+        long accurate = 0;
+        if (mpg123_getstate(m_Handle, MPG123_ACCURATE, &accurate, nullptr) != MPG123_OK || !accurate)
+            if (mpg123_scan(m_Handle) != MPG123_OK)
+                return false;
+        off_t length = mpg123_length(m_Handle);
+        if (length <= 0)
+            return false;
+        m_Length = length;
+        return true;
+    }
+
+    int Rate() const override { return m_Rate; }
+    int64_t Length() const override { return m_Length; }
+
+    int Read(float* stereo, int frames) override
+    {
+        if (m_Ended || frames <= 0)
+            return 0;
+        m_Temp.resize(static_cast<size_t>(frames) * m_Channels);
+        int produced = 0;
+        // mpg123 may return nothing with OK while it crosses a junk region:
+        // retry a bounded number of times.
+        for (int attempt = 0; attempt < 64 && produced == 0; ++attempt)
+        {
+            size_t done = 0;
+            int ret = mpg123_read(m_Handle, m_Temp.data(), m_Temp.size() * sizeof(float), &done);
+            produced = static_cast<int>(done / (sizeof(float) * m_Channels));
+            if (ret == MPG123_NEW_FORMAT)
+            {
+                long rate = 0;
+                int channels = 0, encoding = 0;
+                mpg123_getformat(m_Handle, &rate, &channels, &encoding);
+                if (rate != m_Rate || channels != m_Channels)
+                    m_Ended = true;
+            }
+            else if (ret != MPG123_OK)
+            {
+                // MPG123_DONE, or an error such as a truncated frame: what was
+                // decoded is played, then the stream ends.
+                m_Ended = true;
+            }
+            if (m_Ended)
+                break;
+        }
+        ToStereo(m_Temp.data(), m_Channels, produced, stereo);
+        return produced;
+    }
+
+    bool Seek(int64_t frame) override
+    {
+        if (mpg123_seek(m_Handle, static_cast<off_t>(frame), SEEK_SET) < 0)
+            return false;
+        m_Ended = false;
+        return true;
+    }
+
+private:
+    static mpg123_ssize_t ReadCallback(void* handle, void* buffer, size_t size)
+    {
+        return static_cast<mpg123_ssize_t>(static_cast<CSoundFile*>(handle)->Read(buffer, size));
+    }
+
+    static off_t SeekCallback(void* handle, off_t offset, int whence)
+    {
+        auto* file = static_cast<CSoundFile*>(handle);
+        if (!file->Seek(offset, whence))
+            return -1;
+        return static_cast<off_t>(file->Tell());
+    }
+
+    CSoundFile m_File;
+    mpg123_handle* m_Handle = nullptr;
+    int m_Rate = 0;
+    int m_Channels = 0;
+    int64_t m_Length = 0;
+    bool m_Ended = false;
+    std::vector<float> m_Temp;
+};
+
+// ---------------------------------------------------------------- WAV, FLAC, Ogg
+
+class CSndfileSource final : public CSoundSource
+{
+public:
+    ~CSndfileSource() override
+    {
+        if (m_Sound)
+            sf_close(m_Sound);
+    }
+
+    bool Open(const CSoundFileIO& io, const char* name)
+    {
+        if (!m_File.Open(io, name))
+            return false;
+        SF_VIRTUAL_IO vio = {GetLength, Seek, Read, Write, Tell};
+        SF_INFO info = {};
+        m_Sound = sf_open_virtual(&vio, SFM_READ, &info, &m_File);
+        if (!m_Sound)
+            return false;
+        // mp3 is libmpg123's (gapless lengths); libsndfile only gets the rest.
+        if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG)
+            return false;
+        if (info.samplerate <= 0 || info.samplerate > 768000 || info.channels <= 0 || info.channels > 64 ||
+            info.frames <= 0 || info.frames == SF_COUNT_MAX)
+            return false;
+        m_Rate = info.samplerate;
+        m_Channels = info.channels;
+        m_Length = info.frames;
+        return true;
+    }
+
+    int Rate() const override { return m_Rate; }
+    int64_t Length() const override { return m_Length; }
+
+    int Read(float* stereo, int frames) override
+    {
+        if (frames <= 0)
+            return 0;
+        m_Temp.resize(static_cast<size_t>(frames) * m_Channels);
+        sf_count_t got = sf_readf_float(m_Sound, m_Temp.data(), frames);
+        if (got <= 0)
+            return 0;
+        ToStereo(m_Temp.data(), m_Channels, static_cast<int>(got), stereo);
+        return static_cast<int>(got);
+    }
+
+    bool Seek(int64_t frame) override { return sf_seek(m_Sound, frame, SEEK_SET) >= 0; }
+
+private:
+    static sf_count_t GetLength(void* user) { return static_cast<CSoundFile*>(user)->Size(); }
+
+    static sf_count_t Seek(sf_count_t offset, int whence, void* user)
+    {
+        auto* file = static_cast<CSoundFile*>(user);
+        if (!file->Seek(offset, whence))
+            return -1;
+        return file->Tell();
+    }
+
+    static sf_count_t Read(void* buffer, sf_count_t count, void* user)
+    {
+        if (count <= 0)
+            return 0;
+        return static_cast<sf_count_t>(static_cast<CSoundFile*>(user)->Read(buffer, static_cast<size_t>(count)));
+    }
+
+    static sf_count_t Write(const void*, sf_count_t, void*) { return 0; }
+    static sf_count_t Tell(void* user) { return static_cast<CSoundFile*>(user)->Tell(); }
+
+    CSoundFile m_File;
+    SNDFILE* m_Sound = nullptr;
+    int m_Rate = 0;
+    int m_Channels = 0;
+    int64_t m_Length = 0;
+    std::vector<float> m_Temp;
+};
+
+// ---------------------------------------------------------------- modules
+
+constexpr int kModuleRate = 44100;
+// Modules are read whole into memory; anything larger is no module we play.
+constexpr size_t kModuleLimit = 256u << 20;
+
+class COpenMptSource final : public CSoundSource
+{
+public:
+    ~COpenMptSource() override
+    {
+        if (m_Module)
+            openmpt_module_destroy(m_Module);
+    }
+
+    bool Open(const CSoundFileIO& io, const char* name)
+    {
+        CSoundFile file;
+        if (!file.Open(io, name))
+            return false;
+        int64_t size = file.Size();
+        if (size <= 0)
+            return false;
+        // A cheap look at the header first, so that mp3 files (the usual
+        // case) are refused without reading them whole.
+        std::vector<uint8_t> head(std::min<size_t>(openmpt_probe_file_header_get_recommended_size(),
+                                                   static_cast<size_t>(size)));
+        if (!file.Seek(0, 0) || file.Read(head.data(), head.size()) != head.size())
+            return false;
+        int probe = openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, head.data(), head.size(),
+                                              static_cast<uint64_t>(size), openmpt_log_func_silent, nullptr,
+                                              openmpt_error_func_ignore, nullptr, nullptr, nullptr);
+        if (probe != OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS && probe != OPENMPT_PROBE_FILE_HEADER_RESULT_WANTMOREDATA)
+            return false;
+        std::vector<uint8_t> data;
+        if (!file.ReadAll(data, kModuleLimit) || data.empty())
+            return false;
+        m_Module = openmpt_module_create_from_memory2(data.data(), data.size(), openmpt_log_func_silent, nullptr,
+                                                      openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
+        if (!m_Module)
+            return false;
+        openmpt_module_set_repeat_count(m_Module, 0);
+        return true;
+    }
+
+    int Rate() const override { return kModuleRate; }
+    int64_t Length() const override { return -1; }
+
+    int Read(float* stereo, int frames) override
+    {
+        if (frames <= 0)
+            return 0;
+        return static_cast<int>(openmpt_module_read_interleaved_float_stereo(m_Module, kModuleRate,
+                                                                             static_cast<size_t>(frames), stereo));
+    }
+
+    bool Seek(int64_t frame) override
+    {
+        openmpt_module_set_position_seconds(m_Module, static_cast<double>(frame) / kModuleRate);
+        return true;
+    }
+
+    void SetRepeat(bool repeat) override { openmpt_module_set_repeat_count(m_Module, repeat ? -1 : 0); }
+
+private:
+    openmpt_module* m_Module = nullptr;
+};
+}
+
+std::unique_ptr<CSoundSource> OpenStreamSource(const CSoundFileIO& io, const char* name)
+{
+    // libsndfile knows its formats by their headers and refuses the rest;
+    // libmpg123 is more forgiving (it hunts for frame syncs), so it comes
+    // second, except for files that start like mp3 (an ID3v2 tag or a frame
+    // sync), which would only make libsndfile parse them for nothing.
+    bool looksMpeg = false;
+    {
+        CSoundFile file;
+        if (!file.Open(io, name))
+            return nullptr;
+        uint8_t head[3] = {};
+        if (file.Read(head, 3) == 3)
+            looksMpeg = (head[0] == 'I' && head[1] == 'D' && head[2] == '3') ||
+                        (head[0] == 0xFF && (head[1] & 0xE0) == 0xE0);
+    }
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        if ((pass == 0) == looksMpeg)
+        {
+            auto mp3 = std::make_unique<CMpg123Source>();
+            if (mp3->Open(io, name))
+                return mp3;
+        }
+        else
+        {
+            auto wave = std::make_unique<CSndfileSource>();
+            if (wave->Open(io, name))
+                return wave;
+        }
+    }
+    return nullptr;
+}
+
+std::unique_ptr<CSoundSource> OpenModuleSource(const CSoundFileIO& io, const char* name)
+{
+    auto module = std::make_unique<COpenMptSource>();
+    if (module->Open(io, name))
+        return module;
+    return nullptr;
+}

@@ -2,8 +2,10 @@
 // through.
 #include "audio/Audio.h"
 
+#include "frame/Report.h"
 #include "platform/FMOD.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -37,6 +39,10 @@ CAudio::CHandle* CAudio::Load(const char* path)
         handle->m_Stream = stream;
         return handle;
     }
+    // Said once per file: a missing track is asked for again and again.
+    std::string name = path ? path : "";
+    std::replace(name.begin(), name.end(), '\\', '/');
+    ReportFailure("track", "%s: cannot be opened", name.c_str());
     return nullptr;
 }
 

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "frame/Report.h"
 #include "render/RenderDevice.h"
 
 CFixedString s_DataPath("Data\\");
@@ -29,6 +30,9 @@ CShader* LoadShader(uint32_t id, const CFixedString& path)
     else
         D3DXCreateEffectFromFileA(g_Device, path.c_str(), nullptr, nullptr, flags, nullptr, &shader->m_Effect,
                                   &errors);
+    if (!shader->m_Effect)
+        ReportFailure("effect", "%s: %s", FileNameOf(path.c_str()),
+                      errors ? static_cast<const char*>(errors->GetBufferPointer()) : "cannot be read");
     if (errors)
         errors->Release();
     return shader;
@@ -42,6 +46,8 @@ CTexture* LoadTexture(uint32_t id, const CFixedString& path)
     else
         D3DXCreateTextureFromFileA(g_Device, path.c_str(), &texture->m_Texture);
     // A failed decode leaves no texture and a zero size: never drawn.
+    if (!texture->m_Texture)
+        ReportFailure("texture", "%s: cannot be decoded", FileNameOf(path.c_str()));
     D3DSURFACE_DESC desc;
     if (texture->m_Texture && SUCCEEDED(texture->m_Texture->GetLevelDesc(0, &desc)))
     {

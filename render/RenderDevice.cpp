@@ -3,9 +3,10 @@
 #include <cstring>
 
 #include "frame/AppState.h"
+#include "frame/Report.h"
 #include "render/DebugText.h"
-#include "render/Shader.h"
 #include "render/Draw2D.h"
+#include "render/Shader.h"
 
 float g_VirtualWidth = 800.0f, g_VirtualHeight = 600.0f;
 float g_ScreenWidth = 800.0f, g_ScreenHeight = 600.0f;
@@ -191,6 +192,9 @@ CShader* CreateEffectFromMemory(const char* source, unsigned length)
     ID3DXBuffer* errors = nullptr;
     D3DXCreateEffect(g_Device, source, length, nullptr, nullptr, D3DXSHADER_OPTIMIZATION_LEVEL3, nullptr,
                      &shader->m_Effect, &errors);
+    if (!shader->m_Effect)
+        ReportFailure("effect", "built-in: %s",
+                      errors ? static_cast<const char*>(errors->GetBufferPointer()) : "cannot be made");
     if (errors)
         errors->Release();
     return shader;

@@ -25,27 +25,26 @@ static_assert(FLT_EVAL_METHOD == 0, "float expressions must round at every step"
 namespace {
 
 constexpr int R = CIsoSurface::s_Resolution;
-constexpr int s_CellTotal = R * R * R;
+constexpr int CellTotal = R * R * R;
 constexpr int PX = 36, PY = 34, PZ = 34;   // the padded corner grid
-constexpr int s_PaddedTotal = PX * PY * PZ;
-constexpr int s_BlocksY = PY / 2, s_BlocksZ = PZ / 2;
-constexpr float s_MinDistance2 = 0.0001f;   // keeps a ball's own centre finite
-constexpr uint16_t s_NoVertex = 0xFFFF;
-constexpr int s_Batch = 16;   // lanes per field evaluation: a block of 4 x 2 x 2 corners
+constexpr int PaddedTotal = PX * PY * PZ;
+constexpr float MinDistance2 = 0.0001f;   // keeps a ball's own centre finite
+constexpr uint16_t NoVertex = 0xFFFF;
+constexpr int Batch = 16;   // lanes per field evaluation: a block of 4 x 2 x 2 corners
 
 typedef uint16_t VU16 __attribute__((vector_size(16)));
 
 // Padded-grid step from a cell's lowest corner to each cube corner.
-constexpr int s_CornerStep[8] = {0, 1, 1 + PX * PY, PX * PY, PX, 1 + PX, 1 + PX + PX * PY, PX + PX * PY};
+constexpr int CornerStep[8] = {0, 1, 1 + PX * PY, PX * PY, PX, 1 + PX, 1 + PX + PX * PY, PX + PX * PY};
 
 // Axis (0 x, 1 y, 2 z) along which each cube edge runs from its first corner.
-constexpr uint8_t s_EdgeAxis[12] = {0, 2, 0, 2, 0, 2, 0, 2, 1, 1, 1, 1};
+constexpr uint8_t EdgeAxis[12] = {0, 2, 0, 2, 0, 2, 0, 2, 1, 1, 1, 1};
 
 // Each edge's first corner and its second minus its first, as floats, in the
 // unit cell (the same values the corner offsets give when converted).
-constexpr float s_EdgeStart[12][3] = {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}, {0, 0, 0}, {0, 1, 0}, {1, 1, 0},
+constexpr float EdgeStart[12][3] = {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}, {0, 0, 0}, {0, 1, 0}, {1, 1, 0},
                                       {0, 1, 1}, {0, 1, 0}, {0, 0, 0}, {1, 0, 0}, {0, 0, 1}, {1, 0, 1}};
-constexpr float s_EdgeRun[12][3] = {{1, 0, 0}, {0, 0, 1}, {1, 0, 0}, {0, 0, 1}, {1, 0, 0}, {0, 0, 1},
+constexpr float EdgeRun[12][3] = {{1, 0, 0}, {0, 0, 1}, {1, 0, 0}, {0, 0, 1}, {1, 0, 0}, {0, 0, 1},
                                     {1, 0, 0}, {0, 0, 1}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}};
 
 // Where an edge's shared vertex is kept, relative to the cell's lowest corner
@@ -53,9 +52,9 @@ constexpr float s_EdgeRun[12][3] = {{1, 0, 0}, {0, 0, 1}, {1, 0, 0}, {0, 0, 1}, 
 constexpr int EdgeVertexOffset(int e)
 {
     constexpr int8_t first[12] = {0, 1, 3, 0, 4, 5, 7, 4, 0, 1, 3, 2};
-    return s_CornerStep[first[e]] * 4 + s_EdgeAxis[e];
+    return CornerStep[first[e]] * 4 + EdgeAxis[e];
 }
-constexpr int s_EdgeVertexOffset[12] = {EdgeVertexOffset(0), EdgeVertexOffset(1), EdgeVertexOffset(2),
+constexpr int EdgeVertexOffsets[12] = {EdgeVertexOffset(0), EdgeVertexOffset(1), EdgeVertexOffset(2),
                                         EdgeVertexOffset(3), EdgeVertexOffset(4), EdgeVertexOffset(5),
                                         EdgeVertexOffset(6), EdgeVertexOffset(7), EdgeVertexOffset(8),
                                         EdgeVertexOffset(9), EdgeVertexOffset(10), EdgeVertexOffset(11)};
@@ -69,20 +68,20 @@ constexpr uint8_t SpreadBits(int mask, const int (&corner)[4])
         bits |= ((mask >> l) & 1) << corner[l];
     return uint8_t(bits);
 }
-constexpr int s_LowLanes[4] = {0, 1, 4, 5};
-constexpr int s_HighLanes[4] = {3, 2, 7, 6};
-constexpr uint8_t s_LowBits[16] = {
-    SpreadBits(0, s_LowLanes),  SpreadBits(1, s_LowLanes),  SpreadBits(2, s_LowLanes),  SpreadBits(3, s_LowLanes),
-    SpreadBits(4, s_LowLanes),  SpreadBits(5, s_LowLanes),  SpreadBits(6, s_LowLanes),  SpreadBits(7, s_LowLanes),
-    SpreadBits(8, s_LowLanes),  SpreadBits(9, s_LowLanes),  SpreadBits(10, s_LowLanes), SpreadBits(11, s_LowLanes),
-    SpreadBits(12, s_LowLanes), SpreadBits(13, s_LowLanes), SpreadBits(14, s_LowLanes), SpreadBits(15, s_LowLanes)};
-constexpr uint8_t s_HighBits[16] = {
-    SpreadBits(0, s_HighLanes),  SpreadBits(1, s_HighLanes),  SpreadBits(2, s_HighLanes),
-    SpreadBits(3, s_HighLanes),  SpreadBits(4, s_HighLanes),  SpreadBits(5, s_HighLanes),
-    SpreadBits(6, s_HighLanes),  SpreadBits(7, s_HighLanes),  SpreadBits(8, s_HighLanes),
-    SpreadBits(9, s_HighLanes),  SpreadBits(10, s_HighLanes), SpreadBits(11, s_HighLanes),
-    SpreadBits(12, s_HighLanes), SpreadBits(13, s_HighLanes), SpreadBits(14, s_HighLanes),
-    SpreadBits(15, s_HighLanes)};
+constexpr int LowLanes[4] = {0, 1, 4, 5};
+constexpr int HighLanes[4] = {3, 2, 7, 6};
+constexpr uint8_t LowBits[16] = {
+    SpreadBits(0, LowLanes),  SpreadBits(1, LowLanes),  SpreadBits(2, LowLanes),  SpreadBits(3, LowLanes),
+    SpreadBits(4, LowLanes),  SpreadBits(5, LowLanes),  SpreadBits(6, LowLanes),  SpreadBits(7, LowLanes),
+    SpreadBits(8, LowLanes),  SpreadBits(9, LowLanes),  SpreadBits(10, LowLanes), SpreadBits(11, LowLanes),
+    SpreadBits(12, LowLanes), SpreadBits(13, LowLanes), SpreadBits(14, LowLanes), SpreadBits(15, LowLanes)};
+constexpr uint8_t HighBits[16] = {
+    SpreadBits(0, HighLanes),  SpreadBits(1, HighLanes),  SpreadBits(2, HighLanes),
+    SpreadBits(3, HighLanes),  SpreadBits(4, HighLanes),  SpreadBits(5, HighLanes),
+    SpreadBits(6, HighLanes),  SpreadBits(7, HighLanes),  SpreadBits(8, HighLanes),
+    SpreadBits(9, HighLanes),  SpreadBits(10, HighLanes), SpreadBits(11, HighLanes),
+    SpreadBits(12, HighLanes), SpreadBits(13, HighLanes), SpreadBits(14, HighLanes),
+    SpreadBits(15, HighLanes)};
 
 // Bit n set when corner n of the cell whose lowest corner is at values[0] is
 // inside (strictly above the iso level).
@@ -94,12 +93,12 @@ inline int CubeIndex(const float* values, float iso)
     low = _mm_loadh_pi(low, reinterpret_cast<const __m64*>(values + PX));
     __m128 high = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(values + PX * PY));
     high = _mm_loadh_pi(high, reinterpret_cast<const __m64*>(values + PX + PX * PY));
-    return s_LowBits[_mm_movemask_ps(_mm_cmpgt_ps(low, level))] |
-           s_HighBits[_mm_movemask_ps(_mm_cmpgt_ps(high, level))];
+    return LowBits[_mm_movemask_ps(_mm_cmpgt_ps(low, level))] |
+           HighBits[_mm_movemask_ps(_mm_cmpgt_ps(high, level))];
 #else
     int cubeIndex = 0;
     for (int n = 0; n < 8; ++n)
-        cubeIndex |= int(values[s_CornerStep[n]] > iso) << n;
+        cubeIndex |= int(values[CornerStep[n]] > iso) << n;
     return cubeIndex;
 #endif
 }
@@ -123,10 +122,11 @@ __attribute__((always_inline)) inline void Fill(V& out, float v)
 // Per ball, the squared distance along each axis from its centre to every
 // grid plane, laid out as the 16 lanes of a block: one lane vector per block
 // column along x, then per block row along y, then per block layer along z.
-constexpr int s_BlocksX = PX / 4;
-constexpr int s_SquaresY = s_BlocksX * s_Batch;
-constexpr int s_SquaresZ = s_SquaresY + s_BlocksY * s_Batch;
-constexpr int s_BallSquares = s_SquaresZ + s_BlocksZ * s_Batch;
+constexpr int BlocksX = PX / 4;
+constexpr int SquaresY = BlocksX * Batch;
+constexpr int BlocksY = PY / 2, BlocksZ = PZ / 2;
+constexpr int SquaresZ = SquaresY + BlocksY * Batch;
+constexpr int BallSquares = SquaresZ + BlocksZ * Batch;
 
 // Field at the 16 corners of a block: strength / max(d^2, 0.0001) over the
 // balls in order, with d^2 = dx^2 + dy^2 + dz^2 from the tables above (each
@@ -137,15 +137,15 @@ __attribute__((always_inline)) inline void FieldKernel(const float* sqx, const f
                                                        const float (*balls)[5], int count, float* out)
 {
     constexpr int W = int(sizeof(V) / sizeof(float));
-    constexpr int N = s_Batch / W;
+    constexpr int N = Batch / W;
     V sum[N], minDistance2{}, strength{};
     for (int c = 0; c < N; ++c)
         Fill(sum[c], 0.0f);
-    Fill(minDistance2, s_MinDistance2);
+    Fill(minDistance2, MinDistance2);
     for (int b = 0; b < count; ++b)
     {
         Fill(strength, balls[b][3]);
-        const size_t ball = size_t(b) * s_BallSquares;
+        const size_t ball = size_t(b) * BallSquares;
         for (int c = 0; c < N; ++c)
         {
             V dx2, dy2, dz2;
@@ -168,7 +168,7 @@ __attribute__((always_inline)) inline void NormalKernel(const float* px, const f
                                                         float* ny, float* nz)
 {
     constexpr int W = int(sizeof(V) / sizeof(float));
-    constexpr int N = s_Batch / W;
+    constexpr int N = Batch / W;
     V zero{}, huge{}, bx{}, by{}, bz{}, s2{};
     Fill(zero, 0.0f);
     Fill(huge, FLT_MAX);
@@ -299,10 +299,10 @@ CIsoSurface::CIsoSurface(float isoLevel, int vertexCapacity, int indexCapacity)
 
     m_Balls.m_Items = std::make_unique<CBall[]>(s_MaxBalls);
     m_Stack.m_Items = std::make_unique<SStackItem[]>(s_InitialStack);
-    m_Values = std::make_unique<float[]>(s_PaddedTotal);
-    m_Squares = std::make_unique<float[]>(size_t(s_MaxBalls) * s_BallSquares);
-    m_EdgeVertex = std::make_unique<uint16_t[]>(size_t(s_PaddedTotal) * 4);
-    m_CellState = std::make_unique<uint8_t[]>(s_CellTotal);
+    m_Values = std::make_unique<float[]>(PaddedTotal);
+    m_Squares = std::make_unique<float[]>(size_t(s_MaxBalls) * BallSquares);
+    m_EdgeVertex = std::make_unique<uint16_t[]>(size_t(PaddedTotal) * 4);
+    m_CellState = std::make_unique<uint8_t[]>(CellTotal);
     m_Vertices.m_Capacity = vertexCapacity;
     m_Vertices.m_Items = std::make_unique<float[]>(size_t(vertexCapacity) * 6);
     m_Indices.m_Capacity = indexCapacity;
@@ -391,10 +391,10 @@ void CIsoSurface::EvaluateBlock(int bi, int bj, int bk)
 {
     m_BlockDone[bj + s_BlocksY * bk] |= uint16_t(1u << bi);
     const int i0 = bi * s_BlockX, j0 = bj * s_BlockY, k0 = bk * s_BlockZ;
-    alignas(64) float value[s_Batch];
+    alignas(64) float value[Batch];
     const float* const squares = m_Squares.get();
-    s_Kernels.m_Field(squares + bi * s_Batch, squares + s_SquaresY + bj * s_Batch,
-                      squares + s_SquaresZ + bk * s_Batch, m_Active, m_ActiveCount, value);
+    s_Kernels.m_Field(squares + bi * Batch, squares + SquaresY + bj * Batch,
+                      squares + SquaresZ + bk * Batch, m_Active, m_ActiveCount, value);
 
     const bool inner = i0 > 0 && i0 + s_BlockX <= R && j0 > 0 && j0 + s_BlockY <= R && k0 > 0 && k0 + s_BlockZ <= R;
     for (int r = 0; r < 4; ++r)
@@ -423,26 +423,26 @@ void CIsoSurface::FinishVertices()
     const float* const values = m_Values.get();
     const float iso = m_IsoLevel;
     const float cellSize = m_CellSize;
-    for (int first = 0; first < m_FreshCount; first += s_Batch)
+    for (int first = 0; first < m_FreshCount; first += Batch)
     {
-        alignas(64) float p[3][s_Batch], nx[s_Batch], ny[s_Batch], nz[s_Batch];
-        float* v[s_Batch];
-        const int count = m_FreshCount - first < s_Batch ? m_FreshCount - first : s_Batch;
-        for (int l = 0; l < s_Batch; ++l)
+        alignas(64) float p[3][Batch], nx[Batch], ny[Batch], nz[Batch];
+        float* v[Batch];
+        const int count = m_FreshCount - first < Batch ? m_FreshCount - first : Batch;
+        for (int l = 0; l < Batch; ++l)
         {
             const uint64_t record = m_Fresh[first + (l < count ? l : 0)];
             v[l] = vertices + size_t(record & 0xFFFF) * 6;
             const int cell[3] = {int(record >> 16) & 0xFF, int(record >> 24) & 0xFF, int(record >> 32) & 0xFF};
             const int e = int(record >> 40) & 0xF;
             const float* const corner = values + cell[0] + PX * (cell[1] + PY * cell[2]);
-            const float v0 = corner[s_CornerStep[s_EdgeCorners[e][0]]];
-            float t = (iso - v0) / (corner[s_CornerStep[s_EdgeCorners[e][1]]] - v0);
+            const float v0 = corner[CornerStep[s_EdgeCorners[e][0]]];
+            float t = (iso - v0) / (corner[CornerStep[s_EdgeCorners[e][1]]] - v0);
             // Only a corner whose sum overflowed to infinity gives no number here.
             if (!(t >= 0.0f && t <= 1.0f))
                 t = 0.5f;
             for (int a = 0; a < 3; ++a)
             {
-                const float unit = s_EdgeStart[e][a] + s_EdgeRun[e][a] * t;
+                const float unit = EdgeStart[e][a] + EdgeRun[e][a] * t;
                 p[a][l] = unit * cellSize + m_Coord[cell[a]];
             }
         }
@@ -510,9 +510,9 @@ int CIsoSurface::Polygonise(int x, int y, int z)
         {
             const int e = row.m_Edges[s];
             const uint32_t vertex = uint32_t(first + s);
-            uint16_t& slot = edgeVertex[s_EdgeVertexOffset[e]];
+            uint16_t& slot = edgeVertex[EdgeVertexOffsets[e]];
             const uint32_t known = slot;
-            const bool isNew = known == s_NoVertex;
+            const bool isNew = known == NoVertex;
             copies[copyCount] = (vertex << 16) | known;
             copyCount += int(!isNew);
             fresh[freshCount] = cell | (uint64_t(e) << 40) | vertex;
@@ -594,7 +594,7 @@ void CIsoSurface::BuildMesh()
     m_FreshCount = 0;
     m_CopyCount = 0;
     m_Truncated = false;
-    std::memset(m_CellState.get(), 0, s_CellTotal);
+    std::memset(m_CellState.get(), 0, CellTotal);
     std::memset(m_BlockDone, 0, sizeof m_BlockDone);
 
     // Balls that add nothing (strength not above 0, or not a number anywhere)
@@ -611,7 +611,7 @@ void CIsoSurface::BuildMesh()
         m_Active[m_ActiveCount][2] = ball.m_Pos[2];
         m_Active[m_ActiveCount][3] = ball.m_Strength;
         m_Active[m_ActiveCount][4] = 2.0f * ball.m_Strength;
-        float* const squares = m_Squares.get() + size_t(m_ActiveCount) * s_BallSquares;
+        float* const squares = m_Squares.get() + size_t(m_ActiveCount) * BallSquares;
         float square[3][s_PadX];
         for (int a = 0; a < 3; ++a)
             for (int i = 0; i < s_PadX; ++i)
@@ -619,15 +619,15 @@ void CIsoSurface::BuildMesh()
                 const float d = m_Coord[i] - ball.m_Pos[a];
                 square[a][i] = d * d;
             }
-        for (int bi = 0; bi < s_BlocksX; ++bi)
-            for (int l = 0; l < s_Batch; ++l)
-                squares[bi * s_Batch + l] = square[0][bi * s_BlockX + (l & 3)];
+        for (int bi = 0; bi < BlocksX; ++bi)
+            for (int l = 0; l < Batch; ++l)
+                squares[bi * Batch + l] = square[0][bi * s_BlockX + (l & 3)];
         for (int bj = 0; bj < s_BlocksY; ++bj)
-            for (int l = 0; l < s_Batch; ++l)
-                squares[s_SquaresY + bj * s_Batch + l] = square[1][bj * s_BlockY + ((l >> 2) & 1)];
+            for (int l = 0; l < Batch; ++l)
+                squares[SquaresY + bj * Batch + l] = square[1][bj * s_BlockY + ((l >> 2) & 1)];
         for (int bk = 0; bk < s_BlocksZ; ++bk)
-            for (int l = 0; l < s_Batch; ++l)
-                squares[s_SquaresZ + bk * s_Batch + l] = square[2][bk * s_BlockZ + (l >> 3)];
+            for (int l = 0; l < Batch; ++l)
+                squares[SquaresZ + bk * Batch + l] = square[2][bk * s_BlockZ + (l >> 3)];
         ++m_ActiveCount;
     }
 

@@ -29,10 +29,10 @@
 
 namespace
 {
-constexpr int kRingFrames = 32768;  // 0.74 s decoded ahead
-constexpr int kPrefillFrames = 8192; // decoded before a voice is first mixed
-constexpr int kDecodeChunk = 2048;
-constexpr int kDecodeBudget = 8192; // per voice per round, so voices take turns
+constexpr int RingFrames = 32768;  // 0.74 s decoded ahead
+constexpr int PrefillFrames = 8192; // decoded before a voice is first mixed
+constexpr int DecodeChunk = 2048;
+constexpr int DecodeBudget = 8192; // per voice per round, so voices take turns
 }
 
 struct CVoice : CVoiceMix
@@ -40,8 +40,8 @@ struct CVoice : CVoiceMix
     CVoice(std::unique_ptr<CSoundSource> source, bool module)
         : m_Source(std::move(source)), m_IsModule(module), m_Rate(m_Source->Rate()), m_Length(m_Source->Length())
     {
-        m_Ring.Allocate(kRingFrames);
-        m_Resampler.Setup(m_Rate, kOutputRate);
+        m_Ring.Allocate(RingFrames);
+        m_Resampler.Setup(m_Rate, OutputRate);
     }
     virtual ~CVoice() = default;
 
@@ -137,7 +137,7 @@ struct CSoundAtExit
 } g_SoundAtExit;
 
 CSoundLibrary::CSoundLibrary(bool tryDevice)
-    : m_InputBuffer(kDecodeChunk * 2), m_OutputBuffer(kDecodeChunk * 2)
+    : m_InputBuffer(DecodeChunk * 2), m_OutputBuffer(DecodeChunk * 2)
 {
     m_Mixer.SetGain(g_SoundGain);
     m_Output.SetSilentSpeed(g_SoundSilentSpeed);
@@ -224,7 +224,7 @@ int64_t CSoundLibrary::HeardSourceFrame(CVoice* voice)
         return voice->m_Length;
     int64_t played = voice->m_Clock.PositionAt(m_Mixer.HeardFrame());
     // The resampler puts output frame n at source frame n × rate / 44100.
-    int64_t position = voice->m_Base + played * voice->m_Rate / kOutputRate;
+    int64_t position = voice->m_Base + played * voice->m_Rate / OutputRate;
     if (voice->m_Length > 0)
         position = voice->m_LoopCount != 0 ? position % voice->m_Length : std::min(position, voice->m_Length);
     return position;
@@ -263,13 +263,13 @@ bool CSoundLibrary::Service(CVoice* voice)
         if (!voice->m_Source->Seek(voice->m_Base))
             voice->m_InputEnded = true;
     }
-    int budget = kDecodeBudget;
-    while (!voice->m_RunDecoded && budget > 0 && voice->m_Ring.Free() >= kDecodeChunk)
-        budget -= std::max(Decode(voice), kDecodeChunk / 8);
-    bool more = !voice->m_RunDecoded && voice->m_Ring.Free() >= kDecodeChunk;
+    int budget = DecodeBudget;
+    while (!voice->m_RunDecoded && budget > 0 && voice->m_Ring.Free() >= DecodeChunk)
+        budget -= std::max(Decode(voice), DecodeChunk / 8);
+    bool more = !voice->m_RunDecoded && voice->m_Ring.Free() >= DecodeChunk;
 
     if (!voice->m_Attached && !voice->m_Ended.load() &&
-        (voice->m_Ring.Available() >= kPrefillFrames || voice->m_DecodeDone.load()))
+        (voice->m_Ring.Available() >= PrefillFrames || voice->m_DecodeDone.load()))
         voice->m_Attached = m_Mixer.Attach(voice);
 
     if (voice->m_Ended.load(std::memory_order_acquire) && !voice->m_EndRaised)
@@ -322,7 +322,7 @@ void CSoundLibrary::FinishRun(CVoice* voice)
 
 int CSoundLibrary::Decode(CVoice* voice)
 {
-    const int want = std::min(kDecodeChunk, voice->m_Ring.Free());
+    const int want = std::min(DecodeChunk, voice->m_Ring.Free());
     CResampler& resampler = voice->m_Resampler;
     if (resampler.IsPassThrough())
     {
@@ -337,7 +337,7 @@ int CSoundLibrary::Decode(CVoice* voice)
     }
     for (int need = resampler.InputWanted(want); need > 0;)
     {
-        int got = ReadInput(voice, m_InputBuffer.data(), std::min(need, kDecodeChunk));
+        int got = ReadInput(voice, m_InputBuffer.data(), std::min(need, DecodeChunk));
         if (got == 0)
         {
             resampler.MarkEnd();
@@ -383,8 +383,8 @@ float* FSOUND_DSP_GetSpectrum()
     if (!library || !g_FFTUnit.m_Active)
         return nullptr;
     library->m_Output.Poll();
-    float mono[CSpectrum::kSize];
-    library->m_Mixer.ReadHistory(library->m_Mixer.HeardFrame(), mono, CSpectrum::kSize);
+    float mono[CSpectrum::s_Size];
+    library->m_Mixer.ReadHistory(library->m_Mixer.HeardFrame(), mono, CSpectrum::s_Size);
     return const_cast<float*>(library->m_Spectrum.Compute(mono));
 }
 
@@ -508,7 +508,7 @@ signed char FMUSIC_IsFinished(FMUSIC_MODULE* module)
 int FMUSIC_GetTime(FMUSIC_MODULE* module)
 {
     return WithVoice<int>(module, 0, [&](CSoundLibrary& library) {
-        return static_cast<int>(library.HeardSourceFrame(module) * 1000 / kOutputRate);
+        return static_cast<int>(library.HeardSourceFrame(module) * 1000 / OutputRate);
     });
 }
 
@@ -690,8 +690,8 @@ int64_t FSOUND_Test_DecodeFile(const char* name, float* out, int64_t maxFrames)
     if (!source)
         return -1;
     CResampler resampler;
-    resampler.Setup(source->Rate(), kOutputRate);
-    std::vector<float> input(kDecodeChunk * 2), output(kDecodeChunk * 2);
+    resampler.Setup(source->Rate(), OutputRate);
+    std::vector<float> input(DecodeChunk * 2), output(DecodeChunk * 2);
     int64_t total = 0;
     auto keep = [&](const float* frames, int count) {
         if (out && total < maxFrames)
@@ -703,15 +703,15 @@ int64_t FSOUND_Test_DecodeFile(const char* name, float* out, int64_t maxFrames)
     };
     if (resampler.IsPassThrough())
     {
-        while (int got = source->Read(output.data(), kDecodeChunk))
+        while (int got = source->Read(output.data(), DecodeChunk))
             keep(output.data(), got);
         return total;
     }
     while (!resampler.IsFinished())
     {
-        for (int need = resampler.InputWanted(kDecodeChunk); need > 0;)
+        for (int need = resampler.InputWanted(DecodeChunk); need > 0;)
         {
-            int got = source->Read(input.data(), std::min(need, kDecodeChunk));
+            int got = source->Read(input.data(), std::min(need, DecodeChunk));
             if (got == 0)
             {
                 resampler.MarkEnd();
@@ -720,7 +720,7 @@ int64_t FSOUND_Test_DecodeFile(const char* name, float* out, int64_t maxFrames)
             resampler.Push(input.data(), got);
             need -= got;
         }
-        keep(output.data(), resampler.Pull(output.data(), kDecodeChunk));
+        keep(output.data(), resampler.Pull(output.data(), DecodeChunk));
     }
     return total;
 }

@@ -83,7 +83,7 @@ void CVoiceClock::Record(int64_t outFrame, int64_t voiceFrame, int count)
     uint32_t n = m_Count.load(std::memory_order_relaxed);
     if (n > 0)
     {
-        int last = static_cast<int>((n - 1) % kRuns);
+        int last = static_cast<int>((n - 1) % s_Runs);
         int64_t lastOut = m_Out[last].load(std::memory_order_relaxed);
         int64_t lastVoice = m_Voice[last].load(std::memory_order_relaxed);
         int64_t lastLength = m_Length[last].load(std::memory_order_relaxed);
@@ -106,7 +106,7 @@ void CVoiceClock::Record(int64_t outFrame, int64_t voiceFrame, int count)
     }
     uint32_t seq = m_Seq.load(std::memory_order_relaxed);
     m_Seq.store(seq + 1, std::memory_order_relaxed);
-    int at = static_cast<int>(n % kRuns);
+    int at = static_cast<int>(n % s_Runs);
     m_Out[at].store(outFrame, std::memory_order_release);
     m_Voice[at].store(voiceFrame, std::memory_order_release);
     m_Length[at].store(count, std::memory_order_release);
@@ -130,13 +130,13 @@ int64_t CVoiceClock::PositionAt(int64_t outFrame) const
         int64_t result = 0;
         if (n > 0)
         {
-            uint32_t oldest = n > static_cast<uint32_t>(kRuns) ? n - kRuns : 0;
+            uint32_t oldest = n > static_cast<uint32_t>(s_Runs) ? n - s_Runs : 0;
             // The oldest run kept: what came before it was played already.
-            int at = static_cast<int>(oldest % kRuns);
+            int at = static_cast<int>(oldest % s_Runs);
             result = m_Voice[at].load(std::memory_order_acquire);
             for (uint32_t i = n; i-- > oldest;)
             {
-                at = static_cast<int>(i % kRuns);
+                at = static_cast<int>(i % s_Runs);
                 int64_t out = m_Out[at].load(std::memory_order_acquire);
                 if (out <= outFrame)
                 {
@@ -154,9 +154,9 @@ int64_t CVoiceClock::PositionAt(int64_t outFrame) const
 // ---------------------------------------------------------------- mixer
 
 CSoundMixer::CSoundMixer()
-    : m_History(new std::atomic<float>[kHistory]), m_Accum(kChunk * 2), m_Scratch(kChunk * 2)
+    : m_History(new std::atomic<float>[s_History]), m_Accum(s_Chunk * 2), m_Scratch(s_Chunk * 2)
 {
-    for (int i = 0; i < kHistory; ++i)
+    for (int i = 0; i < s_History; ++i)
         m_History[i].store(0.0f, std::memory_order_relaxed);
 }
 
@@ -180,7 +180,7 @@ void CSoundMixer::Mix(float* out, int frames, int latency, double framesPerSecon
     CFrameRing* capture = m_Capture.load(std::memory_order_acquire);
     for (int done = 0; done < frames;)
     {
-        const int n = std::min(kChunk, frames - done);
+        const int n = std::min(s_Chunk, frames - done);
         const int64_t at = start + done;
         std::fill(m_Accum.begin(), m_Accum.begin() + n * 2, 0.0f);
         for (auto& slot : m_Slots)
@@ -196,7 +196,7 @@ void CSoundMixer::Mix(float* out, int frames, int latency, double framesPerSecon
             // The spectrum follows the music, not the volume control: the
             // history is taken before the master volume, so that turning the
             // volume down does not flatten the visualiser.
-            m_History[static_cast<size_t>(at + i) & (kHistory - 1)].store((l + r) * 0.5f, std::memory_order_relaxed);
+            m_History[static_cast<size_t>(at + i) & (s_History - 1)].store((l + r) * 0.5f, std::memory_order_relaxed);
             block[i * 2] = std::clamp(l * gain, -1.0f, 1.0f);
             block[i * 2 + 1] = std::clamp(r * gain, -1.0f, 1.0f);
         }
@@ -332,9 +332,9 @@ void CSoundMixer::ReadHistory(int64_t end, float* mono, int count) const
     for (int i = 0; i < count; ++i)
     {
         int64_t frame = end - count + i;
-        mono[i] = (frame < 0 || frame >= mixed || frame < mixed - kHistory)
+        mono[i] = (frame < 0 || frame >= mixed || frame < mixed - s_History)
                       ? 0.0f
-                      : m_History[static_cast<size_t>(frame) & (kHistory - 1)].load(std::memory_order_relaxed);
+                      : m_History[static_cast<size_t>(frame) & (s_History - 1)].load(std::memory_order_relaxed);
     }
 }
 

@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-constexpr int kOutputRate = 44100;
+constexpr int OutputRate = 44100;
 
 // Single-producer single-consumer ring of stereo float frames.
 class CFrameRing
@@ -52,13 +52,13 @@ public:
     int64_t FirstFrame() const { return m_First.load(std::memory_order_relaxed); }
 
 private:
-    static constexpr int kRuns = 32;
+    static constexpr int s_Runs = 32;
     std::atomic<uint32_t> m_Seq{0};
     std::atomic<uint32_t> m_Count{0};
     std::atomic<int64_t> m_First{-1};
-    std::atomic<int64_t> m_Out[kRuns] = {};
-    std::atomic<int64_t> m_Voice[kRuns] = {};
-    std::atomic<int64_t> m_Length[kRuns] = {};
+    std::atomic<int64_t> m_Out[s_Runs] = {};
+    std::atomic<int64_t> m_Voice[s_Runs] = {};
+    std::atomic<int64_t> m_Length[s_Runs] = {};
 };
 
 // The mixer's view of a stream or module.
@@ -105,14 +105,14 @@ public:
     int ReadCapture(float* stereo, int frames);
 
 private:
-    static constexpr int kSlots = 64;
-    static constexpr int kChunk = 1024;
-    static constexpr int kHistory = 16384; // power of two
+    static constexpr int s_Slots = 64;
+    static constexpr int s_Chunk = 1024;
+    static constexpr int s_History = 16384; // power of two
 
     void MixVoice(CVoiceMix* voice, int64_t outFrame, int frames);
     void WaitForPass();
 
-    std::atomic<CVoiceMix*> m_Slots[kSlots] = {};
+    std::atomic<CVoiceMix*> m_Slots[s_Slots] = {};
     std::atomic<bool> m_Busy{false};
     std::atomic<uint64_t> m_Passes{0};
     std::atomic<int64_t> m_Mixed{0};
@@ -128,7 +128,7 @@ private:
     std::atomic<int64_t> m_ClockNanos{0};
     std::atomic<int32_t> m_ClockLatency{0};
     std::atomic<int32_t> m_ClockBlock{0};
-    std::atomic<double> m_ClockRate{kOutputRate};
+    std::atomic<double> m_ClockRate{OutputRate};
     std::atomic<bool> m_ClockValid{false};
 
     // Output thread only.

@@ -3,14 +3,15 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace
 {
-constexpr int kDeviceFrames = 1024;
+constexpr int DeviceFrames = 1024;
 // The silent output's block: small, so that time and the spectrum move
 // smoothly; 512 frames is 11.6 ms.
-constexpr int kSilentFrames = 512;
+constexpr int SilentFrames = 512;
 
 void SDLCALL OutputCallback(void* user, Uint8* stream, int bytes)
 {
@@ -24,14 +25,15 @@ void CSoundOutput::Start(CSoundMixer* mixer, bool tryDevice)
     Stop();
     m_Mixer = mixer;
     m_Lost.store(false);
-    if (tryDevice && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+    const bool sdlAudio = tryDevice && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (sdlAudio)
     {
         m_SdlAudio = true;
         SDL_AudioSpec want = {};
-        want.freq = kOutputRate;
+        want.freq = OutputRate;
         want.format = AUDIO_F32SYS;
         want.channels = 2;
-        want.samples = kDeviceFrames;
+        want.samples = DeviceFrames;
         want.callback = OutputCallback;
         want.userdata = this;
         SDL_AudioSpec have = {};
@@ -40,11 +42,13 @@ void CSoundOutput::Start(CSoundMixer* mixer, bool tryDevice)
         m_Device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
         if (m_Device != 0)
         {
-            m_DeviceFrames = have.samples > 0 ? have.samples : kDeviceFrames;
+            m_DeviceFrames = have.samples > 0 ? have.samples : DeviceFrames;
             SDL_PauseAudioDevice(m_Device, 0);
             return;
         }
     }
+    if (tryDevice)
+        std::fprintf(stderr, "ORBA: sound: no audio device (%s): playing silently\n", SDL_GetError());
     StartSilent();
 }
 
@@ -72,7 +76,7 @@ void CSoundOutput::DeviceCallback(float* out, int frames)
     }
     // What is mixed now is heard after the buffer ahead of it: one device
     // buffer of latency (SDL 2 reports nothing finer).
-    m_Mixer->Mix(out, frames, m_DeviceFrames, kOutputRate);
+    m_Mixer->Mix(out, frames, m_DeviceFrames, OutputRate);
 }
 
 void CSoundOutput::Poll()
@@ -85,6 +89,7 @@ void CSoundOutput::Poll()
         // close it and let the clock take over where the mix stood.
         SDL_CloseAudioDevice(m_Device);
         m_Device = 0;
+        std::fprintf(stderr, "ORBA: sound: the audio device was lost: playing silently\n");
         StartSilent();
     }
 }
@@ -122,7 +127,7 @@ void CSoundOutput::StopSilent()
 
 void CSoundOutput::SilentLoop()
 {
-    std::vector<float> block(kSilentFrames * 2);
+    std::vector<float> block(SilentFrames * 2);
     auto next = std::chrono::steady_clock::now();
     std::unique_lock<std::mutex> lock(m_ClockLock);
     while (!m_ClockStop)
@@ -130,9 +135,9 @@ void CSoundOutput::SilentLoop()
         lock.unlock();
         double speed = m_Speed.load(std::memory_order_relaxed);
         // The block is "played" from now on: no latency.
-        m_Mixer->Mix(block.data(), kSilentFrames, 0, kOutputRate * speed);
+        m_Mixer->Mix(block.data(), SilentFrames, 0, OutputRate * speed);
         lock.lock();
-        next += std::chrono::nanoseconds(static_cast<int64_t>(kSilentFrames * 1e9 / (kOutputRate * speed)));
+        next += std::chrono::nanoseconds(static_cast<int64_t>(SilentFrames * 1e9 / (OutputRate * speed)));
         auto now = std::chrono::steady_clock::now();
         // After a stall (a suspended machine) pick up from now rather than
         // rushing to catch up.

@@ -35,17 +35,17 @@ void CResampler::Setup(int sourceRate, int targetRate)
     const double cutoff = std::min(1.0, static_cast<double>(targetRate) / sourceRate) * 0.91;
     const double beta = 7.0;
     const double norm = BesselI0(beta);
-    const int taps = 2 * kHalfTaps;
-    m_Kernel.assign(static_cast<size_t>(kPhases + 1) * taps, 0.0f);
-    for (int p = 0; p <= kPhases; ++p)
+    const int taps = 2 * s_HalfTaps;
+    m_Kernel.assign(static_cast<size_t>(s_Phases + 1) * taps, 0.0f);
+    for (int p = 0; p <= s_Phases; ++p)
     {
-        double frac = static_cast<double>(p) / kPhases;
+        double frac = static_cast<double>(p) / s_Phases;
         double sum = 0.0;
         std::vector<double> row(taps);
         for (int t = 0; t < taps; ++t)
         {
-            double x = (t - kHalfTaps + 1) - frac; // distance of the tap from the output position
-            double r = x / kHalfTaps;
+            double x = (t - s_HalfTaps + 1) - frac; // distance of the tap from the output position
+            double r = x / s_HalfTaps;
             double window = std::fabs(r) >= 1.0 ? 0.0 : BesselI0(beta * std::sqrt(1.0 - r * r)) / norm;
             double arg = M_PI * cutoff * x;
             double sinc = std::fabs(arg) < 1e-12 ? 1.0 : std::sin(arg) / arg;
@@ -72,7 +72,7 @@ int CResampler::InputWanted(int frames) const
     if (m_Ended)
         return 0;
     int64_t last = (m_Output + frames - 1) * m_Source / m_Target; // input position of the last wanted frame
-    int64_t need = last + kHalfTaps + 1 - m_InputCount;
+    int64_t need = last + s_HalfTaps + 1 - m_InputCount;
     return need > 0 ? static_cast<int>(need) : 0;
 }
 
@@ -94,23 +94,23 @@ float CResampler::Tap(int64_t index, int channel) const
 
 int CResampler::Pull(float* stereo, int maxFrames)
 {
-    const int taps = 2 * kHalfTaps;
+    const int taps = 2 * s_HalfTaps;
     int produced = 0;
     while (produced < maxFrames)
     {
         int64_t num = m_Output * m_Source;
         int64_t base = num / m_Target;
-        if (m_Ended ? base >= m_InputCount : base + kHalfTaps >= m_InputCount)
+        if (m_Ended ? base >= m_InputCount : base + s_HalfTaps >= m_InputCount)
             break;
         // Phase of the output position between two input frames, with the
         // kernel rows on either side blended linearly.
-        double phase = static_cast<double>(num % m_Target) / m_Target * kPhases;
+        double phase = static_cast<double>(num % m_Target) / m_Target * s_Phases;
         int p = static_cast<int>(phase);
         float blend = static_cast<float>(phase - p);
         const float* k0 = &m_Kernel[static_cast<size_t>(p) * taps];
         const float* k1 = k0 + taps;
         float left = 0.0f, right = 0.0f;
-        int64_t first = base - kHalfTaps + 1;
+        int64_t first = base - s_HalfTaps + 1;
         if (first >= m_InputStart && first + taps <= m_InputCount)
         {
             const float* in = &m_Input[static_cast<size_t>(first - m_InputStart) * 2];
@@ -136,7 +136,7 @@ int CResampler::Pull(float* stereo, int maxFrames)
         ++m_Output;
     }
     // Drop input no later output frame reaches.
-    int64_t keepFrom = (m_Output * m_Source) / m_Target - kHalfTaps + 1;
+    int64_t keepFrom = (m_Output * m_Source) / m_Target - s_HalfTaps + 1;
     int64_t drop = std::min(keepFrom, m_InputCount) - m_InputStart;
     if (drop > 4096)
     {

@@ -25,14 +25,14 @@ public:
     bool IsFinished() const;
 
 private:
-    static constexpr int kHalfTaps = 24;
-    static constexpr int kPhases = 256;
+    static constexpr int s_HalfTaps = 24;
+    static constexpr int s_Phases = 256;
 
     float Tap(int64_t index, int channel) const;
 
     int m_Source = 44100;
     int m_Target = 44100;
-    std::vector<float> m_Kernel; // (kPhases + 1) rows of 2 × kHalfTaps
+    std::vector<float> m_Kernel; // (s_Phases + 1) rows of 2 × s_HalfTaps
     std::vector<float> m_Input;  // stereo frames from absolute index m_InputStart
     int64_t m_InputStart = 0;
     int64_t m_InputCount = 0;    // frames pushed in this run

@@ -241,9 +241,9 @@ private:
 
 // ---------------------------------------------------------------- modules
 
-constexpr int kModuleRate = 44100;
+constexpr int ModuleRate = 44100;
 // Modules are read whole into memory; anything larger is no module we play.
-constexpr size_t kModuleLimit = 256u << 20;
+constexpr size_t ModuleLimit = 256u << 20;
 
 class COpenMptSource final : public CSoundSource
 {
@@ -274,7 +274,7 @@ public:
         if (probe != OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS && probe != OPENMPT_PROBE_FILE_HEADER_RESULT_WANTMOREDATA)
             return false;
         std::vector<uint8_t> data;
-        if (!file.ReadAll(data, kModuleLimit) || data.empty())
+        if (!file.ReadAll(data, ModuleLimit) || data.empty())
             return false;
         m_Module = openmpt_module_create_from_memory2(data.data(), data.size(), openmpt_log_func_silent, nullptr,
                                                       openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
@@ -284,20 +284,20 @@ public:
         return true;
     }
 
-    int Rate() const override { return kModuleRate; }
+    int Rate() const override { return ModuleRate; }
     int64_t Length() const override { return -1; }
 
     int Read(float* stereo, int frames) override
     {
         if (frames <= 0)
             return 0;
-        return static_cast<int>(openmpt_module_read_interleaved_float_stereo(m_Module, kModuleRate,
+        return static_cast<int>(openmpt_module_read_interleaved_float_stereo(m_Module, ModuleRate,
                                                                              static_cast<size_t>(frames), stereo));
     }
 
     bool Seek(int64_t frame) override
     {
-        openmpt_module_set_position_seconds(m_Module, static_cast<double>(frame) / kModuleRate);
+        openmpt_module_set_position_seconds(m_Module, static_cast<double>(frame) / ModuleRate);
         return true;
     }
 

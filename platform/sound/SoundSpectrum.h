@@ -8,15 +8,15 @@
 class CSpectrum
 {
 public:
-    static constexpr int kSize = 1024;
-    static constexpr int kBins = kSize / 2;
+    static constexpr int s_Size = 1024;
+    static constexpr int s_Bins = s_Size / 2;
 
     CSpectrum();
     ~CSpectrum();
     CSpectrum(const CSpectrum&) = delete;
     CSpectrum& operator=(const CSpectrum&) = delete;
 
-    // kSize samples in; kBins magnitudes out, valid until the next call.
+    // s_Size samples in; s_Bins magnitudes out, valid until the next call.
     const float* Compute(const float* samples);
 
 private:

@@ -22,6 +22,9 @@ public:
     int32_t m_ScheduleIndex = 0;
     float m_ShowTime = 0.0f;
     CCamera* m_Camera = nullptr;
+    // 0 asks "Fullscreen?"; 1 opens a window and 2 full screen without asking
+    // (the command line's --windowed and --fullscreen).
+    int m_ScreenChoice = 0;
 };
 
 extern CDemo g_Demo;

@@ -42,6 +42,11 @@ void CDemo::Shutdown()
 bool CDemo::Configure(HINSTANCE)
 {
     g_VSync = true;
+    if (m_ScreenChoice != 0)
+    {
+        g_Windowed = m_ScreenChoice == 1;
+        return true;
+    }
     const int answer = MessageBoxW(nullptr, L"Fullscreen?", L"ORBA", MB_YESNO);
     // A box that could not be shown at all (0) keeps the window: full
     // screen is only taken when asked for.

@@ -1,6 +1,34 @@
-#include "app/App.h"
+// The entry point: the command line is settled (and refused with exit code 2)
+// before any window or sound opens.
+#include <cstdio>
 
-int main()
+#include "app/App.h"
+#include "app/CommandLine.h"
+
+int main(int argc, char** argv)
 {
+    SCommandLine line;
+    if (!ParseCommandLine(argc, argv, &line))
+    {
+        std::fprintf(stderr, "orba: %s (see orba --help)\n", line.m_Error.c_str());
+        return 2;
+    }
+    if (line.m_Help)
+    {
+        std::fputs(UsageText(), stdout);
+        return 0;
+    }
+    if (line.m_Version)
+    {
+        std::printf("orba %s\n", ORBA_VERSION);
+        return 0;
+    }
+    std::string why;
+    if (!ChooseAlbum(line.m_Album, ProgramFolder(), &why))
+    {
+        std::fprintf(stderr, "orba: %s\n", why.c_str());
+        return 2;
+    }
+    g_Demo.m_ScreenChoice = line.m_Screen;
     return RunDemo();
 }

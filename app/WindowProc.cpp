@@ -1,6 +1,10 @@
 // The window procedure: records keys and mouse in g_Input, captures the
 // mouse while a button is down, and quits when the window goes.
+#include <string>
+#include <vector>
+
 #include "app/App.h"
+#include "app/CommandLine.h"
 #include "frame/Input.h"
 
 LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -40,6 +44,21 @@ LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         g_Input.m_Buttons[BUTTON_MIDDLE] = 1;
         SetCapture(hwnd);
         return 0;
+    case WM_DROPFILES:
+    {
+        const HDROP drop = reinterpret_cast<HDROP>(wParam);
+        std::vector<std::string> paths;
+        const UINT count = DragQueryFileA(drop, 0xFFFFFFFFu, nullptr, 0);
+        for (UINT i = 0; i < count; ++i)
+        {
+            std::string path(DragQueryFileA(drop, i, nullptr, 0), '\0');
+            DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
+            paths.push_back(std::move(path));
+        }
+        DragFinish(drop);
+        DropAlbum(paths);
+        return 0;
+    }
     case WM_MBUTTONUP:
         g_Input.m_Buttons[BUTTON_MIDDLE] = 0;
         ReleaseCapture();

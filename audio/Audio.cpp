@@ -46,6 +46,17 @@ CAudio::CHandle* CAudio::Load(const char* path)
     return nullptr;
 }
 
+bool CAudio::ReadTags(const char* path, std::string* title, std::string* artist)
+{
+    FSOUND_File_SetCallbacks(FileOpen, FileClose, FileRead, FileSeek, FileTell);
+    FSOUND_TAGS tags;
+    if (!FSOUND_ReadTags(path, &tags))
+        return false;
+    *title = tags.title;
+    *artist = tags.artist;
+    return true;
+}
+
 void CAudio::Play(CHandle* handle, bool loop)
 {
     if (!LibraryObject(handle))

@@ -5,6 +5,7 @@
 // thread and which only sets the stream's end flag.
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 struct FMUSIC_MODULE;
 struct FSOUND_STREAM;
@@ -27,6 +28,9 @@ public:
     static bool IsFinished(CHandle* handle);
     static uint32_t GetTime(CHandle* handle);
     static uint32_t GetLength(CHandle* handle);
+    // Whether `path` would play, and what it says of itself (the file's own
+    // text, possibly empty). Opens nothing that stays open.
+    static bool ReadTags(const char* path, std::string* title, std::string* artist);
 };
 
 class CSong final : public CAudio::CHandle

@@ -5,13 +5,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "frame/AppState.h"
 #include "frame/Input.h"
 #include "frame/Timer.h"
+#include "audio/Album.h"
 #include "content/ResourceManager.h"
 #include "musicdisk/Font.h"
+#include "musicdisk/TextFold.h"
 #include "platform/FMOD.h"
 #include "render/Camera.h"
 #include "render/RenderDevice.h"
@@ -46,21 +49,22 @@ constexpr float ScrollSpeed = 64.0f;  // pixels per second
 
 int NextTrack(int index)
 {
-    return index >= TrackCount - 1 ? 0 : index + 1;
+    return index >= g_Album.Count() - 1 ? 0 : index + 1;
 }
 
 int PreviousTrack(int index)
 {
-    return index <= 0 ? TrackCount - 1 : index - 1;
+    return index <= 0 ? g_Album.Count() - 1 : index - 1;
 }
+
+// The gap after a text of the user's own before it scrolls in again.
+const char TextGap[] = "                   ";
 
 }  // namespace
 
 CMusicDisk::CMusicDisk()
 {
-    m_TextSource = g_TrackDescriptions[0];
-    m_TextStart = m_TextSource;
-    m_TextLength = std::strlen(m_TextStart);
+    StartAlbum();
 
     m_Camera = new CCamera(g_VirtualWidth, g_VirtualHeight);
     m_Camera->m_Pos = D3DXVECTOR3(0.7f, 0.0f, -2.0f);
@@ -109,10 +113,24 @@ void CMusicDisk::Update(float dt)
     FSOUND_SetSFXMasterVolume(static_cast<int>(m_Volume * 255.0f));
     UpdateMetaballs(m_Balls, m_IsoSurface);
 
+    // A new album (dropped on the window) starts at its first track.
+    if (m_AlbumSerial != g_AlbumSerial)
+    {
+        StartAlbum();
+        m_TrackIndex = 0;
+        m_Direction = 1;
+        OpenTrack();
+    }
+
     const int32_t oldIndex = m_TrackIndex;
     UpdateControls();
-    if (!m_Handle || !m_Handle->GetHandle() || CAudio::IsFinished(m_Handle))
+    if (m_Handle && m_Handle->GetHandle() && CAudio::IsFinished(m_Handle))
+    {
+        m_Direction = 1;
         m_TrackIndex = NextTrack(m_TrackIndex);
+    }
+    else if (!m_Handle || !m_Handle->GetHandle())
+        m_TrackIndex = m_Direction < 0 ? PreviousTrack(m_TrackIndex) : NextTrack(m_TrackIndex);
     if (m_TrackIndex != oldIndex)
         OpenTrack();
 
@@ -158,6 +176,7 @@ void CMusicDisk::UpdateControls()
             break;
         case ButtonPrevious:
             m_TrackIndex = PreviousTrack(m_TrackIndex);
+            m_Direction = -1;
             break;
         case ButtonPlayPause:
             m_Paused = !m_Paused;
@@ -165,6 +184,7 @@ void CMusicDisk::UpdateControls()
             break;
         case ButtonNext:
             m_TrackIndex = NextTrack(m_TrackIndex);
+            m_Direction = 1;
             break;
         default:
             break;
@@ -179,11 +199,42 @@ void CMusicDisk::UpdateControls()
 
 void CMusicDisk::LoadTrack()
 {
-    // The audio layer's file callbacks read '\' as '/'.
-    m_TrackFile = CFixedString::Format("Tamm_songs\\tamm - day%d.mp3", m_TrackIndex + 1);
-    m_Handle = CAudio::Load(m_TrackFile.c_str());
+    // The audio layer's file callbacks read '\' as '/'. A day-named album
+    // names its days; any other album lists its files.
+    if (m_TrackIndex < 0 || m_TrackIndex >= g_Album.Count())
+        return;
+    const std::string path = g_Album.m_DayNames ? DayPath(g_Album.m_Folder, m_TrackIndex + 1)
+                                                : g_Album.m_Tracks[m_TrackIndex].m_Path;
+    m_TrackFile = CFixedString(path.c_str());
+    m_Handle = CAudio::Load(path.c_str());
     if (m_Handle && m_Handle->GetHandle())
+    {
         CAudio::Play(m_Handle, false);
+        if (!g_Album.m_DayNames)
+            std::fprintf(stderr, "ORBA: playing %d of %d: %.*s\n", m_TrackIndex + 1, g_Album.Count(),
+                         static_cast<int>(m_Texts[m_TrackIndex].size() - (sizeof(TextGap) - 1)),
+                         m_Texts[m_TrackIndex].c_str());
+    }
+}
+
+void CMusicDisk::StartAlbum()
+{
+    m_AlbumSerial = g_AlbumSerial;
+    m_Texts.clear();
+    if (!g_Album.m_DayNames)
+        for (const SAlbumTrack& track : g_Album.m_Tracks)
+            m_Texts.push_back(FoldToFont(track.m_Text) + TextGap);  // the gap the liner notes carry
+    // The ticker reads from the new texts at once: the old ones are gone.
+    m_TextSource = TrackText(0);
+    m_TextStart = m_TextSource;
+    m_TextLength = std::strlen(m_TextStart);
+}
+
+const char* CMusicDisk::TrackText(int index) const
+{
+    if (g_Album.m_DayNames)
+        return g_TrackDescriptions[index];
+    return index < static_cast<int>(m_Texts.size()) ? m_Texts[index].c_str() : TextGap;
 }
 
 void CMusicDisk::OpenTrack()
@@ -207,7 +258,7 @@ void CMusicDisk::UpdateTicker(float dt)
             m_TextAlpha = 1.0f;
             m_TextChanging = false;
             m_ScrollOffset = 0.0f;
-            m_TextSource = g_TrackDescriptions[m_TrackIndex];
+            m_TextSource = TrackText(m_TrackIndex);
             m_TextStart = m_TextSource;
             m_TextLength = std::strlen(m_TextStart);
             std::memset(m_Ticker, ' ', TickerLength);

@@ -4,6 +4,8 @@
 // Main thread only.
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "audio/Audio.h"
 #include "content/Effect.h"
@@ -38,12 +40,19 @@ public:
     const char* m_TextSource = nullptr;
     char m_Ticker[170] = {};
     CFixedString m_TrackFile;  // the name of the last track file opened
+    // Where a day that cannot be opened is skipped to: the way the user last
+    // moved (-1 after Previous), forward after a track ends by itself.
+    int32_t m_Direction = 1;
+    int m_AlbumSerial = 0;               // the album this screen plays
+    std::vector<std::string> m_Texts;    // ticker texts of an album of the user's own
 
 private:
     void UpdateCamera();
     void UpdateControls();
     void LoadTrack();
     void OpenTrack();
+    void StartAlbum();
+    const char* TrackText(int index) const;
     void UpdateTicker(float dt);
     void RenderInterface();
     void RenderEqualiser();

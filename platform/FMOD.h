@@ -62,6 +62,19 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream);
 
 // ---- Beyond the calls the program makes ----------------------------------
+// What a file says of itself: title and artist in the file's own text
+// (usually UTF-8, sometimes Latin-1), each cut to 255 bytes, empty where it
+// says nothing.
+struct FSOUND_TAGS
+{
+    char title[256];
+    char artist[256];
+};
+// Opens `name` through the file callbacks as the library would play it (a
+// module, else a stream) and reads its tags. False, with empty tags, when the
+// library cannot play the file. Needs no FSOUND_Init.
+signed char FSOUND_ReadTags(const char* name, FSOUND_TAGS* tags);
+
 // Closes the library: output, threads, and every stream and module still
 // open (their pointers become invalid). FSOUND_Init may follow. Also run at
 // process exit.

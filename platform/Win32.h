@@ -19,6 +19,8 @@ using LONGLONG = int64_t;
 
 struct CPlatformWindow;
 using HWND = CPlatformWindow*;
+struct SDropList;
+using HDROP = SDropList*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 
@@ -41,6 +43,9 @@ constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_MBUTTONDOWN = 0x0207;
 constexpr UINT WM_MBUTTONUP = 0x0208;
+// Files or folders dropped on the window: wParam is an HDROP, read with
+// DragQueryFileA and let go with DragFinish.
+constexpr UINT WM_DROPFILES = 0x0233;
 
 // Virtual keys (letters and digits are their uppercase ASCII codes).
 constexpr int VK_BACK = 0x08;
@@ -132,6 +137,12 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 HWND SetCapture(HWND hwnd);
 BOOL ReleaseCapture();
+
+// With index 0xFFFFFFFF the number of dropped paths; otherwise the length of
+// path `index` (without its terminator), copied into `buffer` (cut to fit and
+// always terminated) when there is one.
+UINT DragQueryFileA(HDROP drop, UINT index, char* buffer, UINT size);
+void DragFinish(HDROP drop);
 
 // Modal Yes/No or warning box. Returns 0 when no box could be shown.
 int MessageBoxW(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);

@@ -21,7 +21,9 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -609,6 +611,36 @@ int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream)
     return WithVoice<int>(stream, 0, [&](CSoundLibrary&) {
         return static_cast<int>((stream->m_Length * 1000 + stream->m_Rate / 2) / stream->m_Rate);
     });
+}
+
+// ---------------------------------------------------------------- tags
+
+signed char FSOUND_ReadTags(const char* name, FSOUND_TAGS* tags)
+{
+    if (!tags)
+        return 0;
+    *tags = FSOUND_TAGS{};
+    if (!name)
+        return 0;
+    std::unique_ptr<CSoundSource> source = OpenModuleSource(g_SoundIO, name);
+    if (!source)
+        source = OpenStreamSource(g_SoundIO, name);
+    if (!source)
+        return 0;
+    std::string title, artist;
+    source->Tags(&title, &artist);
+    auto copy = [](const std::string& from, char (&to)[256]) {
+        size_t n = std::min(from.size(), sizeof(to) - 1);
+        // Never half a UTF-8 character at the cut.
+        if (n < from.size())
+            while (n > 0 && (static_cast<unsigned char>(from[n]) & 0xC0) == 0x80)
+                --n;
+        std::memcpy(to, from.data(), n);
+        to[n] = 0;
+    };
+    copy(title, tags->title);
+    copy(artist, tags->artist);
+    return 1;
 }
 
 // ---------------------------------------------------------------- [hooks]

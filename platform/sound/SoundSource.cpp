@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -138,6 +139,22 @@ public:
         return true;
     }
 
+    void Tags(std::string* title, std::string* artist) override
+    {
+        mpg123_id3v1* v1 = nullptr;
+        mpg123_id3v2* v2 = nullptr;
+        if (!(mpg123_meta_check(m_Handle) & MPG123_ID3) || mpg123_id3(m_Handle, &v1, &v2) != MPG123_OK)
+            return;
+        // ID3v2 comes converted to UTF-8; ID3v1's fixed fields are Latin-1.
+        auto text = [](const mpg123_string* v2Text, const char* v1Text, size_t v1Size) {
+            if (v2Text && v2Text->p && v2Text->fill > 1)
+                return std::string(v2Text->p, strnlen(v2Text->p, v2Text->fill));
+            return v1Text ? std::string(v1Text, strnlen(v1Text, v1Size)) : std::string();
+        };
+        *title = text(v2 ? v2->title : nullptr, v1 ? v1->title : nullptr, sizeof(v1->title));
+        *artist = text(v2 ? v2->artist : nullptr, v1 ? v1->artist : nullptr, sizeof(v1->artist));
+    }
+
 private:
     static mpg123_ssize_t ReadCallback(void* handle, void* buffer, size_t size)
     {
@@ -209,6 +226,14 @@ public:
     }
 
     bool Seek(int64_t frame) override { return sf_seek(m_Sound, frame, SEEK_SET) >= 0; }
+
+    void Tags(std::string* title, std::string* artist) override
+    {
+        const char* t = sf_get_string(m_Sound, SF_STR_TITLE);
+        const char* a = sf_get_string(m_Sound, SF_STR_ARTIST);
+        *title = t ? t : "";
+        *artist = a ? a : "";
+    }
 
 private:
     static sf_count_t GetLength(void* user) { return static_cast<CSoundFile*>(user)->Size(); }
@@ -302,6 +327,18 @@ public:
     }
 
     void SetRepeat(bool repeat) override { openmpt_module_set_repeat_count(m_Module, repeat ? -1 : 0); }
+
+    void Tags(std::string* title, std::string* artist) override
+    {
+        auto text = [this](const char* key) {
+            const char* value = openmpt_module_get_metadata(m_Module, key);
+            std::string out = value ? value : "";
+            openmpt_free_string(value);
+            return out;
+        };
+        *title = text("title");
+        *artist = text("artist");
+    }
 
 private:
     openmpt_module* m_Module = nullptr;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class CSoundSource
 {
@@ -21,6 +22,10 @@ public:
     virtual bool Seek(int64_t frame) = 0;
     // Modules only: repeat forever (true) or end after one pass.
     virtual void SetRepeat(bool repeat) {}
+    // What the file says of itself, as its decoder reads it (ID3, Vorbis
+    // comments, RIFF INFO, module metadata); left empty where it says nothing.
+    // The text is the file's own: usually UTF-8, sometimes Latin-1.
+    virtual void Tags(std::string* title, std::string* artist) {}
 };
 
 // mp3 through libmpg123, WAV/FLAC/Ogg through libsndfile; null when neither

@@ -19,6 +19,11 @@
 
 #include "platform/window/PlatformWindow.h"
 
+struct SDropList
+{
+    std::vector<std::string> m_Paths;
+};
+
 namespace {
 
 // ---------------------------------------------------------------- video start-up
@@ -69,6 +74,8 @@ SHeldWindow* FindHeld(SDL_Window* window)
 // ---------------------------------------------------------------- messages
 
 std::deque<MSG> s_Queue;
+// Paths of the drop in progress (between SDL's drop begin and complete).
+SDropList* s_Dropping = nullptr;
 bool s_QuitPosted = false;
 int s_QuitCode = 0;
 int s_CursorCount = 0;
@@ -203,6 +210,30 @@ void TranslateEvent(const SDL_Event& e)
 {
     switch (e.type)
     {
+    case SDL_DROPBEGIN:
+        delete s_Dropping;
+        s_Dropping = new SDropList;
+        break;
+    case SDL_DROPFILE:
+    {
+        // A file without a begin (older SDL, some desktops) is a drop of its own.
+        const bool alone = s_Dropping == nullptr;
+        if (alone)
+            s_Dropping = new SDropList;
+        if (e.drop.file)
+            s_Dropping->m_Paths.emplace_back(e.drop.file);
+        SDL_free(e.drop.file);
+        if (!alone)
+            break;
+    }
+        [[fallthrough]];
+    case SDL_DROPCOMPLETE:
+        if (s_Dropping && !s_Dropping->m_Paths.empty() && s_WindowExists)
+            Push(WM_DROPFILES, reinterpret_cast<WPARAM>(s_Dropping), 0);
+        else
+            delete s_Dropping;
+        s_Dropping = nullptr;
+        break;
     case SDL_QUIT:
         if (s_WindowExists)
             Push(WM_CLOSE, 0, 0);
@@ -477,7 +508,14 @@ BOOL DestroyWindow(HWND hwnd)
     // The window procedure hears of it while the window still exists.
     if (s_Window.m_WndProc)
         s_Window.m_WndProc(hwnd, WM_DESTROY, 0, 0);
-    s_Queue.erase(std::remove_if(s_Queue.begin(), s_Queue.end(), [hwnd](const MSG& m) { return m.hwnd == hwnd; }),
+    s_Queue.erase(std::remove_if(s_Queue.begin(), s_Queue.end(),
+                                 [hwnd](const MSG& m) {
+                                     if (m.hwnd != hwnd)
+                                         return false;
+                                     if (m.message == WM_DROPFILES)
+                                         DragFinish(reinterpret_cast<HDROP>(m.wParam));
+                                     return true;
+                                 }),
                   s_Queue.end());
     SDL_Window* window = s_Window.m_Window;
     if (SDL_GetWindowFlags(window) & SDL_WINDOW_MOUSE_CAPTURE)
@@ -636,6 +674,9 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         PostMessageA(hwnd, WM_CLOSE, 0, 0);
         return 0;
     }
+    // A drop nobody took is let go of here, so that it is never leaked.
+    if (msg == WM_DROPFILES)
+        DragFinish(reinterpret_cast<HDROP>(wParam));
     if (msg == WM_CLOSE)
     {
         if (hwnd == &s_Window && s_WindowExists)
@@ -674,6 +715,31 @@ BOOL ReleaseCapture()
         SDL_CaptureMouse(SDL_FALSE);
     s_Captured = nullptr;
     return TRUE;
+}
+
+// ---------------------------------------------------------------- drops
+
+UINT DragQueryFileA(HDROP drop, UINT index, char* buffer, UINT size)
+{
+    if (!drop)
+        return 0;
+    if (index == 0xFFFFFFFFu)
+        return static_cast<UINT>(drop->m_Paths.size());
+    if (index >= drop->m_Paths.size())
+        return 0;
+    const std::string& path = drop->m_Paths[index];
+    if (buffer && size > 0)
+    {
+        const size_t n = std::min<size_t>(path.size(), size - 1);
+        std::memcpy(buffer, path.data(), n);
+        buffer[n] = 0;
+    }
+    return static_cast<UINT>(path.size());
+}
+
+void DragFinish(HDROP drop)
+{
+    delete drop;
 }
 
 // ---------------------------------------------------------------- message boxes

@@ -1,0 +1,147 @@
+#include "app/CommandLine.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "audio/Album.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The album as the player will say it: a full path, without control characters.
+std::string Shown(const std::string& folder)
+{
+    std::error_code error;
+    std::string out = fs::absolute(folder, error).lexically_normal().string();
+    if (error)
+        out = folder;
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return out;
+}
+
+void SayPlaying(const CAlbum& album)
+{
+    if (album.m_DayNames)
+        std::fprintf(stderr, "ORBA: playing the album in %s\n", Shown(album.m_Folder).c_str());
+    else
+        std::fprintf(stderr, "ORBA: playing %d tracks from %s\n", album.Count(), Shown(album.m_Folder).c_str());
+}
+
+}  // namespace
+
+const char* UsageText()
+{
+    return "Usage: orba [OPTIONS] [ALBUM]\n"
+           "Plays ALBUM, a folder of music (mp3, Ogg Vorbis, Opus, FLAC, WAV, tracker modules), in the\n"
+           "ORBA player. Without ALBUM: Tamm_songs/ in the working directory, else the demo album beside\n"
+           "the program. Drop a folder or files on the window to play them instead.\n"
+           "\n"
+           "  --windowed     open in a window without asking\n"
+           "  --fullscreen   open full screen without asking\n"
+           "  --help         show this and exit\n"
+           "  --version      show the version and exit\n";
+}
+
+bool ParseCommandLine(int argc, const char* const* argv, SCommandLine* line)
+{
+    *line = SCommandLine();
+    bool options = true;
+    for (int i = 1; i < argc; ++i)
+    {
+        const char* arg = argv[i];
+        if (options && std::strcmp(arg, "--") == 0)
+            options = false;
+        else if (options && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0))
+            line->m_Help = true;
+        else if (options && std::strcmp(arg, "--version") == 0)
+            line->m_Version = true;
+        else if (options && std::strcmp(arg, "--windowed") == 0)
+            line->m_Screen = ScreenWindowed;
+        else if (options && std::strcmp(arg, "--fullscreen") == 0)
+            line->m_Screen = ScreenFullScreen;
+        else if (options && arg[0] == '-' && arg[1] != 0)
+        {
+            line->m_Error = std::string("unknown option ") + arg;
+            return false;
+        }
+        else if (!line->m_Album.empty())
+        {
+            line->m_Error = "one album at a time";
+            return false;
+        }
+        else if (arg[0] == 0)
+        {
+            line->m_Error = "an empty album name";
+            return false;
+        }
+        else
+            line->m_Album = arg;
+    }
+    return true;
+}
+
+std::string ProgramFolder()
+{
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : self.parent_path().string();
+}
+
+bool ChooseAlbum(const std::string& named, const std::string& programFolder, std::string* why)
+{
+    CAlbum album;
+    if (!named.empty())
+    {
+        if (!ReadAlbumFolder(named, &album, why))
+            return false;
+        SayPlaying(album);
+        ReplaceAlbum(std::move(album));
+        return true;
+    }
+    // The working directory's album keeps its relative name, so its days are
+    // opened exactly as "Tamm_songs\tamm - dayN.mp3".
+    std::vector<std::string> looked = {"Tamm_songs"};
+    if (!programFolder.empty())
+        looked.push_back((fs::path(programFolder) / "Tamm_songs").string());
+    for (const std::string& folder : looked)
+    {
+        std::error_code error;
+        if (!fs::is_directory(folder, error))
+            continue;
+        std::string notPlayable;
+        if (ReadAlbumFolder(folder, &album, &notPlayable))
+        {
+            SayPlaying(album);
+            ReplaceAlbum(std::move(album));
+            return true;
+        }
+    }
+    std::string where = Shown(looked[0]);
+    for (size_t i = 1; i < looked.size(); ++i)
+        where += " and " + Shown(looked[i]);
+    std::fprintf(stderr, "ORBA: no album to play: looked in %s, and nothing there could be played\n",
+                 where.c_str());
+    return true;
+}
+
+void DropAlbum(const std::vector<std::string>& paths)
+{
+    CAlbum album;
+    std::string why;
+    std::error_code error;
+    const bool read = paths.size() == 1 && fs::is_directory(paths[0], error)
+                          ? ReadAlbumFolder(paths[0], &album, &why)
+                          : ReadAlbumFiles(paths, &album, &why);
+    if (!read)
+    {
+        std::fprintf(stderr, "ORBA: dropped: %s; playing on\n", why.c_str());
+        return;
+    }
+    SayPlaying(album);
+    ReplaceAlbum(std::move(album));
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The command line: orba [OPTIONS] [ALBUM], and the album it chooses.
+// Read on the main thread before anything opens.
+#include <string>
+#include <vector>
+
+enum EScreenChoice
+{
+    ScreenAsk,         // the "Fullscreen?" question
+    ScreenWindowed,
+    ScreenFullScreen
+};
+
+struct SCommandLine
+{
+    bool m_Help = false;
+    bool m_Version = false;
+    EScreenChoice m_Screen = ScreenAsk;
+    std::string m_Album;   // empty: the default album
+    std::string m_Error;   // why the line was refused
+};
+
+// False, with m_Error, for an unknown option or a second album.
+bool ParseCommandLine(int argc, const char* const* argv, SCommandLine* line);
+const char* UsageText();
+
+// Installs the album to play: the named folder, else Tamm_songs/ in the
+// working directory, else the one beside the program (`programFolder`). False,
+// with `why`, only for a named folder that is missing or holds nothing
+// playable; a default album that plays nothing is said once on stderr and
+// kept, so the player still opens.
+bool ChooseAlbum(const std::string& named, const std::string& programFolder, std::string* why);
+// The folder the running program was started from (empty when unknown).
+std::string ProgramFolder();
+// A drop on the window: a folder, or a set of files, becomes the album.
+void DropAlbum(const std::vector<std::string>& paths);

@@ -1,0 +1,47 @@
+#pragma once
+// The album the player plays: either the day-named album ("tamm - dayN.mp3",
+// 30 days, the liner notes) or any folder of music, whose playable files are
+// the days in natural order with each file's own artist and title. Read and
+// replaced on the main thread only; the music disk starts over when the
+// serial changes.
+#include <string>
+#include <vector>
+
+struct SAlbumTrack
+{
+    std::string m_Path;  // as opened
+    std::string m_Text;  // "ARTIST: TITLE" from its tags, or its name; the file's own text
+};
+
+class CAlbum
+{
+public:
+    bool m_DayNames = true;
+    std::string m_Folder = "Tamm_songs";
+    std::vector<SAlbumTrack> m_Tracks;  // when not day-named
+
+    int Count() const;
+};
+
+constexpr int MaxAlbumTracks = 99;
+constexpr int DayCount = 30;
+
+extern CAlbum g_Album;
+extern int g_AlbumSerial;
+
+// Installs a new album and tells the player to start its first track.
+void ReplaceAlbum(CAlbum&& album);
+
+// 2 before 10: digit runs compare by value, the rest without case.
+bool NaturalLess(const std::string& a, const std::string& b);
+
+// The album in `folder`: the day-named album when a day file is there, else
+// its playable files. False, with `why`, when nothing there can be played
+// (or the folder cannot be read).
+bool ReadAlbumFolder(const std::string& folder, CAlbum* album, std::string* why);
+// An album of the given files (a drop): playable ones, in natural order.
+bool ReadAlbumFiles(std::vector<std::string> files, CAlbum* album, std::string* why);
+// True when at least one day of a day-named album can be played.
+bool DayAlbumPlays(const std::string& folder);
+// The path of day `day` (1 based) of a day-named album, as the player writes it.
+std::string DayPath(const std::string& folder, int day);

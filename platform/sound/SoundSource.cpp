@@ -152,12 +152,22 @@ public:
         // or repeats the tag's claim (wrong for a cut file), so the whole file
         // is scanned once (headers only, about 2 ms a minute), which also
         // builds the seek index.
-        bool exact = tagged && mpg123_framelength(m_Handle) == static_cast<off_t>(tag.m_Frames);
-        if (!exact)
+        off_t claimed = mpg123_framelength(m_Handle);
+        long encoderDelay = -1, decoderDelay = -1;
+        mpg123_getstate(m_Handle, MPG123_ENC_DELAY, &encoderDelay, nullptr);
+        mpg123_getstate(m_Handle, MPG123_DEC_DELAY, &decoderDelay, nullptr);
+        if (!tagged || claimed != static_cast<off_t>(tag.m_Frames))
+        {
             if (mpg123_scan(m_Handle) != MPG123_OK)
                 return false;
-        off_t length = mpg123_length(m_Handle);
-        if (length <= 0)
+            // Finding fewer frames than its LAME tag claims, libmpg123 drops
+            // gapless decoding altogether: the codec's delay is skipped here
+            // instead, so a cut file starts where the whole one does.
+            if (encoderDelay >= 0 && decoderDelay >= 0 && mpg123_framelength(m_Handle) < claimed)
+                m_Skip = encoderDelay + decoderDelay;
+        }
+        off_t length = mpg123_length(m_Handle) - m_Skip;
+        if (length <= 0 || (m_Skip > 0 && mpg123_seek(m_Handle, m_Skip, SEEK_SET) < 0))
             return false;
         m_Length = length;
         return true;
@@ -202,7 +212,7 @@ public:
 
     bool Seek(int64_t frame) override
     {
-        if (mpg123_seek(m_Handle, static_cast<off_t>(frame), SEEK_SET) < 0)
+        if (mpg123_seek(m_Handle, static_cast<off_t>(frame + m_Skip), SEEK_SET) < 0)
             return false;
         m_Ended = false;
         return true;
@@ -227,6 +237,8 @@ private:
     int m_Rate = 0;
     int m_Channels = 0;
     int64_t m_Length = 0;
+    // Samples before the first one played, where libmpg123 does not skip them.
+    int64_t m_Skip = 0;
     bool m_Ended = false;
     std::vector<float> m_Temp;
 };

@@ -34,6 +34,71 @@ void ToStereo(const float* in, int channels, int frames, float* out)
 
 // ---------------------------------------------------------------- mp3
 
+uint32_t BigEndian32(const uint8_t* at)
+{
+    return (uint32_t(at[0]) << 24) | (uint32_t(at[1]) << 16) | (uint32_t(at[2]) << 8) | at[3];
+}
+
+// What a Xing/Info or VBRI header in the first frame claims of the stream.
+struct CMp3InfoTag
+{
+    uint32_t m_Frames = 0;
+    int64_t m_Bytes = 0;     // counted from the header's frame
+    int64_t m_FileBytes = 0; // what the file holds from there
+};
+
+// Reads the header of the first frame behind any ID3v2 tags; false when the
+// file has none that counts both frames and bytes. Leaves the file at 0.
+bool ReadMp3InfoTag(CSoundFile& file, CMp3InfoTag& tag)
+{
+    int64_t size = file.Size();
+    int64_t start = 0;
+    uint8_t head[192] = {};
+    // A handful of stacked ID3v2 tags at most.
+    for (int i = 0; i < 8; ++i)
+    {
+        if (!file.Seek(start, 0) || file.Read(head, 10) != 10)
+            return false;
+        if (head[0] != 'I' || head[1] != 'D' || head[2] != '3')
+            break;
+        // Synchsafe size, plus the header and a footer when flagged.
+        int64_t body = (int64_t(head[6] & 0x7F) << 21) | ((head[7] & 0x7F) << 14) | ((head[8] & 0x7F) << 7) |
+                       (head[9] & 0x7F);
+        start += 10 + body + ((head[5] & 0x10) ? 10 : 0);
+    }
+    bool read = file.Seek(start, 0) && file.Read(head, sizeof(head)) == sizeof(head);
+    file.Seek(0, 0);
+    // Layer III frame header: sync, a known version, bitrate and rate.
+    if (!read || size < 0 || head[0] != 0xFF || (head[1] & 0xE0) != 0xE0 || ((head[1] >> 3) & 3) == 1 ||
+        ((head[1] >> 1) & 3) != 1 || (head[2] >> 4) == 0 || (head[2] >> 4) == 15 || ((head[2] >> 2) & 3) == 3)
+        return false;
+    tag.m_FileBytes = size - start;
+    bool mpeg1 = ((head[1] >> 3) & 3) == 3;
+    bool mono = (head[3] >> 6) == 3;
+    int sideInfo = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    // LAME puts Xing right after the side info even in a frame with CRC;
+    // other encoders may count the CRC in.
+    for (int at : {4 + sideInfo, 6 + sideInfo})
+    {
+        const uint8_t* x = head + at;
+        if (std::equal(x, x + 4, "Xing") || std::equal(x, x + 4, "Info"))
+        {
+            uint32_t flags = BigEndian32(x + 4);
+            if ((flags & 3) != 3) // frames and bytes both needed
+                return false;
+            tag.m_Frames = BigEndian32(x + 8);
+            tag.m_Bytes = BigEndian32(x + 12);
+            return tag.m_Frames > 0 && tag.m_Bytes > 0;
+        }
+    }
+    const uint8_t* v = head + 36;
+    if (!std::equal(v, v + 4, "VBRI"))
+        return false;
+    tag.m_Bytes = BigEndian32(v + 10);
+    tag.m_Frames = BigEndian32(v + 14);
+    return tag.m_Frames > 0 && tag.m_Bytes > 0;
+}
+
 class CMpg123Source final : public CSoundSource
 {
 public:
@@ -52,6 +117,8 @@ public:
         std::call_once(s_Init, [] { mpg123_init(); });
         if (!m_File.Open(io, name))
             return false;
+        CMp3InfoTag tag;
+        bool tagged = ReadMp3InfoTag(m_File, tag) && tag.m_Bytes <= tag.m_FileBytes;
         int err = MPG123_OK;
         m_Handle = mpg123_new(nullptr, &err);
         if (!m_Handle)
@@ -80,15 +147,28 @@ public:
         mpg123_format(m_Handle, rate, channels, MPG123_ENC_FLOAT_32);
         m_Rate = static_cast<int>(rate);
         m_Channels = channels;
-        // A LAME/Xing tag gives the exact sample count; without one the
-        // whole file is scanned once (headers only), which also builds the
-        // seek index.
-        long accurate = 0;
-        if (mpg123_getstate(m_Handle, MPG123_ACCURATE, &accurate, nullptr) != MPG123_OK || !accurate)
+        // libmpg123's length is exact only from an info tag it used (same
+        // frame count) of a file holding all the bytes the tag counts.
+        // Otherwise it guesses from the first frame's bitrate (wrong for VBR)
+        // or repeats the tag's claim (wrong for a cut file), so the whole file
+        // is scanned once (headers only, about 2 ms a minute), which also
+        // builds the seek index.
+        off_t claimed = mpg123_framelength(m_Handle);
+        long encoderDelay = -1, decoderDelay = -1;
+        mpg123_getstate(m_Handle, MPG123_ENC_DELAY, &encoderDelay, nullptr);
+        mpg123_getstate(m_Handle, MPG123_DEC_DELAY, &decoderDelay, nullptr);
+        if (!tagged || claimed != static_cast<off_t>(tag.m_Frames))
+        {
             if (mpg123_scan(m_Handle) != MPG123_OK)
                 return false;
-        off_t length = mpg123_length(m_Handle);
-        if (length <= 0)
+            // Finding fewer frames than its LAME tag claims, libmpg123 drops
+            // gapless decoding altogether: the codec's delay is skipped here
+            // instead, so a cut file starts where the whole one does.
+            if (encoderDelay >= 0 && decoderDelay >= 0 && mpg123_framelength(m_Handle) < claimed)
+                m_Skip = encoderDelay + decoderDelay;
+        }
+        off_t length = mpg123_length(m_Handle) - m_Skip;
+        if (length <= 0 || (m_Skip > 0 && mpg123_seek(m_Handle, m_Skip, SEEK_SET) < 0))
             return false;
         m_Length = length;
         return true;
@@ -133,7 +213,7 @@ public:
 
     bool Seek(int64_t frame) override
     {
-        if (mpg123_seek(m_Handle, static_cast<off_t>(frame), SEEK_SET) < 0)
+        if (mpg123_seek(m_Handle, static_cast<off_t>(frame + m_Skip), SEEK_SET) < 0)
             return false;
         m_Ended = false;
         return true;
@@ -174,6 +254,8 @@ private:
     int m_Rate = 0;
     int m_Channels = 0;
     int64_t m_Length = 0;
+    // Samples before the first one played, where libmpg123 does not skip them.
+    int64_t m_Skip = 0;
     bool m_Ended = false;
     std::vector<float> m_Temp;
 };

@@ -309,6 +309,56 @@ CTestFile Make(const std::string& name)
         bytes.assign(all.begin(), all.begin() + all.size() * 2 / 5);
         haveBytes = true;
     }
+    else if (name == "noise20.wav")
+        command = tone(44100, 2, 20.0) + "-b 16 '" + tmp + "' synth 20 pinknoise vol 0.5";
+    else if (name == "vbr20.mp3" || name == "vbr20_untagged.mp3" || name == "cbr20.mp3")
+    {
+        CTestFile src = TestFile("noise20.wav");
+        file.m_Rate = src.m_Rate;
+        // Without the info tag the decoder delay and padding stay in.
+        file.m_Frames = name == "vbr20_untagged.mp3" ? 0 : src.m_Frames;
+        const char* options = name == "vbr20.mp3" ? "-V 2" : name == "cbr20.mp3" ? "-b 128" : "-V 2 -t";
+        command = "lame --quiet " + std::string(options) + " '" + src.m_Path + "' '" + tmp + "'";
+    }
+    else if (name == "vbr20_cut.mp3" || name == "cbr20_cut.mp3")
+    {
+        // 40 % of the file, its info tag still claiming the whole.
+        std::vector<uint8_t> all = ReadBytes(TestFile(name.substr(0, 5) + ".mp3").m_Path);
+        bytes.assign(all.begin(), all.begin() + all.size() * 2 / 5);
+        file.m_Rate = 44100;
+        haveBytes = true;
+    }
+    else if (name == "vbr20_vbri.mp3")
+    {
+        // vbr20_untagged.mp3 behind a silent first frame carrying a VBRI
+        // header, as Fraunhofer's encoder writes; libmpg123 ignores VBRI.
+        std::vector<uint8_t> audio = ReadBytes(TestFile("vbr20_untagged.mp3").m_Path);
+        // MPEG 1 layer III, 128 kb/s, 44100 Hz, joint stereo: 417 bytes.
+        bytes = {0xFF, 0xFB, 0x90, 0x64};
+        bytes.resize(417, 0);
+        const uint8_t vbri[] = {'V', 'B', 'R', 'I', 0, 1, 0x04, 0x81, 0, 75};
+        std::copy(vbri, vbri + sizeof(vbri), bytes.begin() + 36);
+        uint32_t total = static_cast<uint32_t>(bytes.size() + audio.size());
+        uint32_t frames = 1;
+        for (size_t at = 0; at + 4 <= audio.size();)
+        {
+            // Counted here as the header's writer would: frame by frame.
+            static const int Kbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+            if (audio[at] != 0xFF || (audio[at + 1] & 0xE0) != 0xE0 || (audio[at + 2] >> 4) == 0 ||
+                (audio[at + 2] >> 4) == 15)
+                break;
+            at += 144000 * Kbps[audio[at + 2] >> 4] / 44100 + ((audio[at + 2] >> 1) & 1);
+            ++frames;
+        }
+        for (int i = 0; i < 4; ++i)
+        {
+            bytes[46 + i] = static_cast<uint8_t>(total >> (24 - 8 * i));
+            bytes[50 + i] = static_cast<uint8_t>(frames >> (24 - 8 * i));
+        }
+        bytes.insert(bytes.end(), audio.begin(), audio.end());
+        file.m_Rate = 44100;
+        haveBytes = true;
+    }
     else if (name == "random.bin")
     {
         uint32_t state = 99;

@@ -19,7 +19,10 @@ struct CTestFile
 // (full scale), "sine_bin23.wav" (full scale, on bin 23), "sine_bin23_quiet.wav" (the same at 0.05), "silence.wav", "dc.wav" (0.25 constant, 0.5 s),
 // "music.wav", "click.wav", "truncated.mp3", "random.bin", "empty.mp3",
 // "song.mod", "song_named.mp3" (the module), "mp3_named.xm" (cbr.mp3),
-// "dir" (a folder).
+// "dir" (a folder), "noise20.wav" (20 s of pink noise) as "vbr20.mp3",
+// "cbr20.mp3", "vbr20_untagged.mp3" (no info tag), "vbr20_vbri.mp3" (the
+// untagged one behind a VBRI header), "vbr20_cut.mp3" and "cbr20_cut.mp3"
+// (40 % of the file, the tag of the whole kept).
 CTestFile TestFile(const std::string& name);
 
 std::vector<uint8_t> ReadBytes(const std::string& path);

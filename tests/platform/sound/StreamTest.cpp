@@ -245,6 +245,29 @@ TEST_F(SilentSoundTest, TruncatedMp3PlaysWhatItHasThenEnds)
     FSOUND_Stream_Close(stream);
 }
 
+TEST_F(SilentSoundTest, Mp3WithoutATrustworthyTagIsAsLongAsItDecodes)
+{
+    // No info tag (libmpg123 guesses from the first frame's bitrate), a VBRI
+    // header libmpg123 does not read, and files cut to 40 % whose tag still
+    // claims 20 s. The length is what the file really holds, in
+    // milliseconds about:
+    const std::pair<const char*, double> cases[] = {
+        {"vbr20_untagged.mp3", 20036}, // the codec's delay and padding kept
+        {"vbr20_vbri.mp3", 20062},     // and a silent frame for the header
+        {"vbr20_cut.mp3", 7916},
+        {"cbr20_cut.mp3", 7968}};
+    for (const auto& [name, aboutMs] : cases)
+    {
+        std::string path = TestFile(name).m_Path;
+        double decodedMs = FSOUND_Test_DecodeFile(path.c_str(), nullptr, 0) * 1000.0 / 44100.0;
+        EXPECT_NEAR(decodedMs, aboutMs, 20.0) << name;
+        FSOUND_STREAM* stream = FSOUND_Stream_Open(path.c_str(), FSOUND_2D, 0, 0);
+        ASSERT_NE(stream, nullptr) << name;
+        EXPECT_NEAR(FSOUND_Stream_GetLengthMs(stream), decodedMs, 1.0) << name;
+        FSOUND_Stream_Close(stream);
+    }
+}
+
 TEST_F(SilentSoundTest, FilesThatAreNoStreamAreRefused)
 {
     for (const char* name : {"random.bin", "empty.mp3", "dir", "song.mod"})
@@ -320,6 +343,70 @@ TEST_F(SilentSoundTest, EveryFileIsReadThroughTheRegisteredCallbacks)
     EXPECT_NE(module, nullptr);
     FMUSIC_FreeSong(module);
     EXPECT_EQ(FSOUND_Stream_Open(TestFile("cbr.mp3").m_Path.c_str(), FSOUND_2D, 0, 0), nullptr);
+    FSOUND_File_SetCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
+    g_VirtualFiles = nullptr;
+}
+
+TEST_F(SilentSoundTest, CutMp3StartsWhereTheWholeFileDoes)
+{
+    // The same frames decode to the same samples: the codec's delay at the
+    // start is skipped in both, and nothing else.
+    for (const char* name : {"vbr20_cut.mp3", "cbr20_cut.mp3"})
+    {
+        std::vector<float> cut = DecodeAll(TestFile(name).m_Path);
+        std::vector<float> whole = DecodeAll(TestFile(std::string(name).substr(0, 5) + ".mp3").m_Path);
+        ASSERT_GT(cut.size(), 44100u * 2 * 5) << name;
+        ASSERT_GT(whole.size(), cut.size()) << name;
+        float worst = 0;
+        for (size_t i = 0; i < 44100 * 2 * 5; ++i)
+            worst = std::max(worst, std::fabs(cut[i] - whole[i]));
+        EXPECT_LT(worst, 1e-6f) << name;
+    }
+}
+
+TEST_F(SilentSoundTest, CutMp3PlaysFromAPositionWhatTheWholeFileHasThere)
+{
+    const unsigned int at = 44100 * 3;
+    std::vector<float> whole = DecodeAll(TestFile("vbr20.mp3").m_Path);
+    ASSERT_GT(whole.size(), (at + 44100) * 2u);
+    ASSERT_NE(whole[at * 2], 0.0f);
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(TestFile("vbr20_cut.mp3").m_Path.c_str(), FSOUND_2D, 0, 0);
+    ASSERT_NE(stream, nullptr);
+    FSOUND_Stream_SetLoopCount(stream, 0);
+    ASSERT_TRUE(FSOUND_Stream_SetPosition(stream, at));
+    FSOUND_Test_CaptureOutput(44100 * 2);
+    FSOUND_Stream_Play(0, stream);
+    ASSERT_TRUE(WaitFor([&] { return FSOUND_Stream_GetTime(stream) >= 3300; }, 3.0));
+    std::vector<float> out = DrainCapture();
+    FSOUND_Stream_Close(stream);
+    // Silence until the stream's first frame, the noise at 3 s.
+    size_t first = 0;
+    while (first < out.size() / 2 && out[first * 2] == 0.0f)
+        ++first;
+    ASSERT_LT(first + 11025, out.size() / 2);
+    float worst = 0;
+    for (size_t i = 0; i < 11025 * 2; ++i)
+        worst = std::max(worst, std::fabs(out[first * 2 + i] - whole[at * 2 + i]));
+    EXPECT_LT(worst, 1e-6f);
+}
+
+TEST_F(SilentSoundTest, WholeTaggedMp3IsOpenedWithoutReadingItThrough)
+{
+    // Its info tag's count is exact: opening reads the head of the file, not
+    // its 767 frames one by one as a scan does.
+    std::map<std::string, std::string> files = {{"virtual:vbr", TestFile("vbr20.mp3").m_Path},
+                                                {"virtual:cbr", TestFile("cbr20.mp3").m_Path}};
+    g_VirtualFiles = &files;
+    FSOUND_File_SetCallbacks(VirtualOpen, VirtualClose, VirtualRead, VirtualSeek, VirtualTell);
+    for (const char* name : {"virtual:vbr", "virtual:cbr"})
+    {
+        int readsBefore = g_VirtualReads.load();
+        FSOUND_STREAM* stream = FSOUND_Stream_Open(name, FSOUND_2D, 0, 0);
+        ASSERT_NE(stream, nullptr) << name;
+        EXPECT_LT(g_VirtualReads.load() - readsBefore, 100) << name;
+        EXPECT_EQ(FSOUND_Stream_GetLengthMs(stream), 20000) << name;
+        FSOUND_Stream_Close(stream);
+    }
     FSOUND_File_SetCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
     g_VirtualFiles = nullptr;
 }

@@ -12,6 +12,7 @@
 
 #include "Strip.h"
 #include "app/App.h"
+#include "audio/Album.h"
 #include "frame/Input.h"
 #include "frame/Timer.h"
 #include "musicdisk/Font.h"
@@ -563,4 +564,90 @@ TEST_F(MusicDiskRenderTest, TrackNumberIsCentredAndTickerStartsLeftOfTheEdge)
     d.m_TrackIndex = 10;  // "11" is narrower: (4 + 4) x 6 = 48
     const auto eleven = With(Render(), m_Strip.get());
     EXPECT_FLOAT_EQ(eleven[0].Left(), 376.0f);
+}
+
+// ---------------------------------------------------------------- albums of the user's own
+
+TEST_F(MusicDiskTest, PreviousOverAGapReachesTheEarlierDay)
+{
+    REQUIRE_TRACKS(1, 5);
+    CMusicDisk& d = Create();
+    Click(NextX, ButtonY);  // day 2 is missing: skipped forward to day 5
+    for (int i = 0; i < 5 && d.m_TrackIndex != 4; ++i)
+        Frame(0, 0, false);
+    ASSERT_EQ(d.m_TrackIndex, 4);
+    ASSERT_NE(d.m_Handle, nullptr);
+    Click(PreviousX, ButtonY);  // day 4 is missing: skipped backward to day 1
+    for (int i = 0; i < 5; ++i)
+        Frame(0, 0, false);
+    EXPECT_EQ(d.m_TrackIndex, 0);
+    EXPECT_NE(d.m_Handle, nullptr);
+    EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day1.mp3");
+}
+
+class OwnAlbumTest : public MusicDiskTest
+{
+protected:
+    void TearDown() override
+    {
+        MusicDiskTest::TearDown();
+        ReplaceAlbum(CAlbum());
+    }
+    // Three tracks with the given tag texts, as a folder of the user's own.
+    bool UseAlbum(std::vector<std::string> texts)
+    {
+        const std::string tone = ToneFile(30);
+        if (tone.empty())
+            return false;
+        CAlbum album;
+        album.m_DayNames = false;
+        album.m_Folder = m_Dir;
+        for (size_t i = 0; i < texts.size(); ++i)
+        {
+            const std::string path = m_Dir + "/own " + std::to_string(i + 1) + ".mp3";
+            fs::copy_file(tone, path);
+            album.m_Tracks.push_back({path, texts[i]});
+        }
+        ReplaceAlbum(std::move(album));
+        return true;
+    }
+};
+
+TEST_F(OwnAlbumTest, WrapsAtItsOwnLengthAndShowsEachTracksText)
+{
+    if (!UseAlbum({"Ærø: Café", "Second One", "THIRD"}))
+        GTEST_SKIP() << "needs sox and lame";
+    CMusicDisk& d = Create();
+    EXPECT_EQ(TrackFile(), m_Dir + "/own 1.mp3");
+    EXPECT_EQ(std::string(d.m_TextSource).rfind("AERO: CAFE ", 0), 0u) << d.m_TextSource;
+    Click(PreviousX, ButtonY);
+    EXPECT_EQ(d.m_TrackIndex, 2);
+    Click(NextX, ButtonY);
+    EXPECT_EQ(d.m_TrackIndex, 0);
+    Click(NextX, ButtonY);
+    EXPECT_EQ(d.m_TrackIndex, 1);
+    // The description fades out over a second, then the new text scrolls in.
+    for (int i = 0; i < 70; ++i)
+        Frame(0, 0, false);
+    // The text of track 2, a few characters of it already scrolled in.
+    const std::string rest = d.m_TextSource;
+    EXPECT_TRUE(rest.size() > 20 && std::string("SECOND ONE ").find(rest.substr(0, 5)) != std::string::npos) << rest;
+}
+
+TEST_F(OwnAlbumTest, ANewAlbumStartsAtItsFirstTrack)
+{
+    REQUIRE_TRACKS(1, 2, 3);
+    CMusicDisk& d = Create();
+    Click(NextX, ButtonY);
+    Click(NextX, ButtonY);
+    ASSERT_EQ(d.m_TrackIndex, 2);
+    ASSERT_TRUE(UseAlbum({"One", "Two"}));  // as a drop on the window does
+    Frame(0, 0, false);
+    EXPECT_EQ(d.m_TrackIndex, 0);
+    EXPECT_EQ(TrackFile(), m_Dir + "/own 1.mp3");
+    ASSERT_NE(d.m_Handle, nullptr);
+    // The old album's texts are gone; the ticker reads the new one's.
+    for (int i = 0; i < 200; ++i)
+        Frame(0, 0, false);
+    EXPECT_NE(std::string(d.m_Ticker).find("ONE"), std::string::npos) << d.m_Ticker;
 }

@@ -82,5 +82,13 @@ std::string FoldToFont(const std::string& text)
         else
             out += ' ';
     }
-    return out;
+    // Folded punctuation leaves runs of spaces ("10 - TAKE"): one is enough,
+    // and none at the ends.
+    std::string tidy;
+    for (char c : out)
+        if (c != ' ' || (!tidy.empty() && tidy.back() != ' '))
+            tidy += c;
+    while (!tidy.empty() && tidy.back() == ' ')
+        tidy.pop_back();
+    return tidy;
 }

@@ -3,7 +3,7 @@
 # generated files, and the real program under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh
+bash scripts/build.sh test
 cd build
 # End-to-end tests run alone (RUN_SERIAL): they own the X display and the sound.
 ctest --output-on-failure -j2

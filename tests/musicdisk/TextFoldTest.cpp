@@ -17,7 +17,7 @@ TEST(TextFold, LettersFoldToTheNearestCapital)
 TEST(TextFold, EverythingElseBecomesASpaceAndOnlyGlyphsRemain)
 {
     const std::string folded = FoldToFont("a-b,c?d\"e\t(f) 日本 🎵 Ωμέγα ×÷ \x01\x7f");
-    EXPECT_EQ(folded.substr(0, 12), "A B C D E  F");
+    EXPECT_EQ(folded.substr(0, 11), "A B C D E F");
     for (unsigned char c : folded)
         EXPECT_TRUE(c == ' ' || std::strchr(s_Alphabet, c)) << int(c);
 }
@@ -28,6 +28,6 @@ TEST(TextFold, BytesThatAreNotUtf8AreReadAsLatin1)
     EXPECT_EQ(FoldToFont("Caf\xe9 M\xfcller"), "CAFE MULLER");
     // A sequence cut short, an overlong form and a surrogate are not UTF-8.
     EXPECT_EQ(FoldToFont("x\xc3"), "XA");
-    EXPECT_EQ(FoldToFont("\xc0\xaf"), "A ");
-    EXPECT_EQ(FoldToFont("\xed\xa0\x80"), "I  ");
+    EXPECT_EQ(FoldToFont("\xc0\xaf!"), "A !");
+    EXPECT_EQ(FoldToFont("\xed\xa0\x80!"), "I !");
 }

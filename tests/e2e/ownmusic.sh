@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# A folder of the user's own music, named on the command line and started from
+# another folder: four formats at two rates under arbitrary names, played in
+# natural order with their tags on the ticker, wrapping at the end, Previous
+# over a file that vanished reaching the earlier track. And the options: help,
+# and refusals that open no window.
+source "$(dirname "$0")/common.bash"
+start_display
+
+MUSIC="$WORK/My Music"
+mkdir -p "$MUSIC" "$WORK/elsewhere"
+tone() { sox -n -r "$1" -c 2 "${@:3}" synth 40 sine "$2" vol 0.3; }
+tone 44100 330 "$WORK/a.wav"
+lame --quiet --tt "First Light" --ta "Aurora" "$WORK/a.wav" "$MUSIC/zz opening.mp3"
+tone 48000 440 --add-comment "TITLE=Second Wind" --add-comment "ARTIST=Boreas" "$MUSIC/b-side 2.ogg"
+tone 48000 550 --add-comment "TITLE=Third Eye" "$MUSIC/3 flac thing.flac"
+tone 44100 660 "$MUSIC/10 - untitled take.wav"
+echo "not music" >"$MUSIC/notes.txt"
+
+# The options first: none of these may open a window.
+"$ORBA_BIN" --help >"$WORK/help.txt" || fail "--help did not exit 0"
+grep -q "Usage: orba" "$WORK/help.txt" || fail "--help printed no usage"
+for args in "--nonsense" "/no/such/folder" "$WORK/elsewhere"; do
+    code=0
+    (cd "$WORK/elsewhere" && "$ORBA_BIN" $args) >/dev/null 2>"$WORK/refused.log" || code=$?
+    [ "$code" = 2 ] || fail "orba $args exited $code, not 2"
+    [ "$(wc -l <"$WORK/refused.log")" = 1 ] || fail "orba $args said $(wc -l <"$WORK/refused.log") lines"
+    ! message_box_shown && ! player_shown || fail "orba $args opened a window"
+done
+
+AUDIO="$WORK/audio.raw"
+(cd "$WORK/elsewhere" && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$AUDIO" "$ORBA_BIN" --windowed "$MUSIC") \
+    >"$WORK/stdout.log" 2>"$WORK/stderr.log" &
+ORBA_PID=$!
+wait_for 20 player_shown || fail "no player window"
+sleep 9  # loading and the fade from black
+xdotool mousemove --sync 900 50
+
+grep -q "ORBA: playing 4 tracks from $MUSIC" "$WORK/stderr.log" || fail "the album folder was not named"
+playing() { grep "ORBA: playing [0-9]* of" "$WORK/stderr.log" | tail -n 1; }
+expect_playing() { # expect_playing "<n> of 4: TEXT"
+    wait_for 5 bash -c "grep 'ORBA: playing [0-9]* of' '$WORK/stderr.log' | tail -n 1 | grep -qF '$1'" ||
+        fail "expected 'playing $1', last said: $(playing)"
+}
+expect_playing "1 of 4: THIRD EYE"
+
+shot() { screenshot "own-$1"; client_area "$ARTIFACTS/own-$1.png" "$WORK/$1.png"; }
+NUMBER=100x18+350+360
+shot first
+size=$(stat -c %s "$AUDIO")
+sleep 1
+read -r loud total < <(loud_samples_since "$AUDIO" "$size")
+[ "$total" -gt 1000 ] && [ "$loud" -gt $((total / 4)) ] || fail "track 1 is not heard ($loud of $total)"
+
+click 214 378
+expect_playing "2 of 4: 10 UNTITLED TAKE"
+shot second
+[ "$(differing "$WORK/first.png" "$WORK/second.png" $NUMBER)" -gt 20 ] || fail "the knob did not change"
+click 214 378
+expect_playing "3 of 4: BOREAS: SECOND WIND"
+size=$(stat -c %s "$AUDIO")
+sleep 1
+read -r loud total < <(loud_samples_since "$AUDIO" "$size")
+[ "$loud" -gt $((total / 4)) ] || fail "the 48 kHz Ogg track is not heard ($loud of $total)"
+click 214 378
+expect_playing "4 of 4: AURORA: FIRST LIGHT"
+click 214 378
+expect_playing "1 of 4: THIRD EYE"
+shot wrapped
+[ "$(differing "$WORK/first.png" "$WORK/wrapped.png" $NUMBER)" -lt 5 ] || fail "next after 04 did not come back to 01"
+
+# Track 3 vanishes; Previous from 1 wraps to 4, then skips 3 backwards to 2.
+rm "$MUSIC/b-side 2.ogg"
+click 90 378
+expect_playing "4 of 4: AURORA: FIRST LIGHT"
+click 90 378
+expect_playing "2 of 4: 10 UNTITLED TAKE"
+sleep 1
+shot back
+[ "$(differing "$WORK/second.png" "$WORK/back.png" $NUMBER)" -lt 5 ] || fail "Previous over the gap did not show 02"
+grep -q "ORBA: track: .*b-side 2.ogg: cannot be opened" "$WORK/stderr.log" || fail "the vanished track was not named"
+
+press Escape
+wait_exit 20
+[ "$EXIT_CODE" = 0 ] || fail "Escape ended the player with $EXIT_CODE"
+echo "ownmusic: all checks passed"

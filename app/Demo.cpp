@@ -2,7 +2,9 @@
 
 #include "app/App.h"
 #include "app/DebugPanel.h"
+#include "app/PlayerKeys.h"
 #include "frame/Input.h"
+#include "frame/Player.h"
 #include "frame/Timer.h"
 #include "content/Effect.h"
 #include "content/EffectManager.h"
@@ -101,7 +103,10 @@ void CDemo::Frame()
             fade = 0.0f;
         g_ScreenFade = static_cast<uint8_t>(static_cast<int>(fade));
     }
+    ReadPlayerKeys();
     UpdateEffects(dt);
+    // Requests no player took (none runs yet) are not kept for later.
+    g_PlayerRequests = SPlayerRequests();
     if (!loading)
         m_ShowTime += dt;
     if (g_DisplayStats != 0.0f)

@@ -15,7 +15,7 @@ LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         PostQuitMessage(0);
         return 0;
     case WM_KEYDOWN:
-        g_Input.m_Keys[wParam & 0xFF] = 1;
+        g_Input.KeyDown(static_cast<int>(wParam & 0xFF));
         break;
     case WM_KEYUP:
         g_Input.m_Keys[wParam & 0xFF] = 0;
@@ -25,7 +25,7 @@ LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         g_Input.m_MouseY = static_cast<int16_t>(HIWORD(lParam));
         return 0;
     case WM_LBUTTONDOWN:
-        g_Input.m_Buttons[BUTTON_LEFT] = 1;
+        g_Input.ButtonDown(BUTTON_LEFT);
         SetCapture(hwnd);
         return 0;
     case WM_LBUTTONUP:
@@ -33,7 +33,7 @@ LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         ReleaseCapture();
         return 0;
     case WM_RBUTTONDOWN:
-        g_Input.m_Buttons[BUTTON_RIGHT] = 1;
+        g_Input.ButtonDown(BUTTON_RIGHT);
         SetCapture(hwnd);
         return 0;
     case WM_RBUTTONUP:
@@ -41,8 +41,11 @@ LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         ReleaseCapture();
         return 0;
     case WM_MBUTTONDOWN:
-        g_Input.m_Buttons[BUTTON_MIDDLE] = 1;
+        g_Input.ButtonDown(BUTTON_MIDDLE);
         SetCapture(hwnd);
+        return 0;
+    case WM_MOUSEWHEEL:
+        g_Input.m_WheelNotches += static_cast<int16_t>(HIWORD(static_cast<LPARAM>(wParam))) / WHEEL_DELTA;
         return 0;
     case WM_DROPFILES:
     {

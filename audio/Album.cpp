@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -56,6 +57,8 @@ void AddIfPlayable(const fs::path& path, CAlbum* album)
         title = path.stem().string();
     SAlbumTrack track;
     track.m_Path = name;
+    track.m_Title = ToUtf8(title);
+    track.m_Artist = ToUtf8(artist);
     track.m_Text = artist.find_first_not_of(" \t") == std::string::npos ? title : artist + ": " + title;
     album->m_Tracks.push_back(std::move(track));
 }
@@ -81,6 +84,47 @@ void ReplaceAlbum(CAlbum&& album)
 {
     g_Album = std::move(album);
     ++g_AlbumSerial;
+}
+
+std::string ToUtf8(const std::string& text)
+{
+    std::string out;
+    auto latin1 = [&out](uint8_t b) {
+        if (b < 0x80)
+            out += static_cast<char>(b);
+        else
+        {
+            out += static_cast<char>(0xC0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    };
+    for (size_t i = 0; i < text.size();)
+    {
+        const auto b = static_cast<uint8_t>(text[i]);
+        const int extra = b >= 0xF0 && b < 0xF5 ? 3 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : 0;
+        bool valid = extra > 0;
+        uint32_t c = b & (0x3F >> extra);
+        for (int k = 1; valid && k <= extra; ++k)
+        {
+            if (i + k >= text.size() || (static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80)
+                valid = false;
+            else
+                c = (c << 6) | (static_cast<uint8_t>(text[i + k]) & 0x3F);
+        }
+        if (valid && ((extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)) ||
+                      (c >= 0xD800 && c <= 0xDFFF)))
+            valid = false;
+        if (valid)
+        {
+            out.append(text, i, static_cast<size_t>(extra) + 1);
+            i += static_cast<size_t>(extra) + 1;
+            continue;
+        }
+        // Control characters, C1 ones included, would only confuse a reader.
+        latin1(b < 0x20 || (b >= 0x7F && b < 0xA0) ? ' ' : b);
+        ++i;
+    }
+    return out;
 }
 
 bool NaturalLess(const std::string& a, const std::string& b)

@@ -9,8 +9,10 @@
 
 struct SAlbumTrack
 {
-    std::string m_Path;  // as opened
-    std::string m_Text;  // "ARTIST: TITLE" from its tags, or its name; the file's own text
+    std::string m_Path;    // as opened
+    std::string m_Text;    // "ARTIST: TITLE" from its tags, or its name; the file's own text
+    std::string m_Title;   // the same parts as valid UTF-8 (Latin-1 bytes converted)
+    std::string m_Artist;
 };
 
 class CAlbum
@@ -31,6 +33,10 @@ extern int g_AlbumSerial;
 
 // Installs a new album and tells the player to start its first track.
 void ReplaceAlbum(CAlbum&& album);
+
+// `text` as valid UTF-8: bytes that are not UTF-8 are read as Latin-1, and
+// control characters become spaces.
+std::string ToUtf8(const std::string& text);
 
 // 2 before 10: digit runs compare by value, the rest without case.
 bool NaturalLess(const std::string& a, const std::string& b);

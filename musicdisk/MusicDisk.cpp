@@ -10,6 +10,7 @@
 
 #include "frame/AppState.h"
 #include "frame/Input.h"
+#include "frame/Player.h"
 #include "frame/Timer.h"
 #include "audio/Album.h"
 #include "content/ResourceManager.h"
@@ -103,6 +104,7 @@ CMusicDisk::~CMusicDisk()
     CAudio::Stop(m_Handle);
     CAudio::Free(m_Handle);
     m_Handle = nullptr;
+    g_PlayerState = SPlayerState();
 }
 
 void CMusicDisk::Update(float dt)
@@ -119,12 +121,18 @@ void CMusicDisk::Update(float dt)
         StartAlbum();
         m_TrackIndex = 0;
         m_Direction = 1;
+        m_Stopped = false;
         OpenTrack();
     }
 
     const int32_t oldIndex = m_TrackIndex;
     UpdateControls();
-    if (m_Handle && m_Handle->GetHandle() && CAudio::IsFinished(m_Handle))
+    ApplyRequests();
+    if (m_Stopped)
+    {
+        // Nothing advances while stopped; a new track is only chosen.
+    }
+    else if (m_Handle && m_Handle->GetHandle() && CAudio::IsFinished(m_Handle))
     {
         m_Direction = 1;
         m_TrackIndex = NextTrack(m_TrackIndex);
@@ -132,9 +140,94 @@ void CMusicDisk::Update(float dt)
     else if (!m_Handle || !m_Handle->GetHandle())
         m_TrackIndex = m_Direction < 0 ? PreviousTrack(m_TrackIndex) : NextTrack(m_TrackIndex);
     if (m_TrackIndex != oldIndex)
-        OpenTrack();
+    {
+        if (m_Stopped)
+        {
+            m_TrackFile = CFixedString();
+            m_TextChanging = true;
+        }
+        else
+            OpenTrack();
+    }
 
     UpdateTicker(dt);
+    PublishState();
+}
+
+void CMusicDisk::ApplyRequests()
+{
+    const SPlayerRequests r = g_PlayerRequests;
+    g_PlayerRequests = SPlayerRequests();
+    if (r.m_SetVolume >= 0.0f)
+        m_Volume = std::min(r.m_SetVolume, 1.0f);
+    if (r.m_VolumeStep != 0.0f)
+        m_Volume = std::clamp(m_Volume + r.m_VolumeStep, 0.0f, 1.0f);
+    if (r.m_Flags & PlayerNext)
+    {
+        m_TrackIndex = NextTrack(m_TrackIndex);
+        m_Direction = 1;
+    }
+    if (r.m_Flags & PlayerPrevious)
+    {
+        m_TrackIndex = PreviousTrack(m_TrackIndex);
+        m_Direction = -1;
+    }
+    if (r.m_Flags & PlayerStop)
+    {
+        CAudio::Stop(m_Handle);
+        CAudio::Free(m_Handle);
+        m_Handle = nullptr;
+        m_Stopped = true;
+        m_Paused = false;
+    }
+    const bool play = (r.m_Flags & PlayerPlay) || ((r.m_Flags & PlayerPlayPause) && (m_Stopped || m_Paused));
+    const bool pause = (r.m_Flags & PlayerPause) || ((r.m_Flags & PlayerPlayPause) && !m_Stopped && !m_Paused);
+    if (play && m_Stopped)
+    {
+        // Play after stop starts the chosen track from its beginning.
+        m_Stopped = false;
+        OpenTrack();
+    }
+    else if (play && m_Paused)
+    {
+        m_Paused = false;
+        CAudio::Pause(m_Handle, false);
+    }
+    else if (pause && !m_Stopped && !m_Paused)
+    {
+        m_Paused = true;
+        CAudio::Pause(m_Handle, true);
+    }
+}
+
+void CMusicDisk::PublishState()
+{
+    SPlayerState& s = g_PlayerState;
+    s.m_Present = true;
+    s.m_Track = m_TrackIndex + 1;
+    s.m_TrackCount = g_Album.Count();
+    s.m_Paused = m_Paused;
+    s.m_Stopped = m_Stopped;
+    s.m_Volume = m_Volume;
+    const bool playing = m_Handle && m_Handle->GetHandle();
+    s.m_LengthMs = playing ? CAudio::GetLength(m_Handle) : 0;
+    s.m_PositionMs = playing ? CAudio::GetTime(m_Handle) : 0;
+    if (g_Album.m_DayNames)
+    {
+        s.m_Title = "Day " + std::to_string(m_TrackIndex + 1);
+        s.m_Artist = "Tamm";
+        s.m_Album = "ORBA";
+        s.m_Path = DayPath(g_Album.m_Folder, m_TrackIndex + 1);
+        std::replace(s.m_Path.begin(), s.m_Path.end(), '\\', '/');
+    }
+    else if (m_TrackIndex < g_Album.Count())
+    {
+        const SAlbumTrack& t = g_Album.m_Tracks[m_TrackIndex];
+        s.m_Title = t.m_Title;
+        s.m_Artist = t.m_Artist;
+        s.m_Album = ToUtf8(g_Album.m_Folder.substr(g_Album.m_Folder.find_last_of('/') + 1));
+        s.m_Path = t.m_Path;
+    }
 }
 
 void CMusicDisk::UpdateCamera()
@@ -179,8 +272,13 @@ void CMusicDisk::UpdateControls()
             m_Direction = -1;
             break;
         case ButtonPlayPause:
-            m_Paused = !m_Paused;
-            CAudio::Pause(m_Handle, m_Paused);
+            if (m_Stopped)
+                g_PlayerRequests.m_Flags |= PlayerPlay;  // after a stop from outside: play again
+            else
+            {
+                m_Paused = !m_Paused;
+                CAudio::Pause(m_Handle, m_Paused);
+            }
             break;
         case ButtonNext:
             m_TrackIndex = NextTrack(m_TrackIndex);

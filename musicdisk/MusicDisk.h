@@ -45,6 +45,7 @@ public:
     int32_t m_Direction = 1;
     int m_AlbumSerial = 0;               // the album this screen plays
     std::vector<std::string> m_Texts;    // ticker texts of an album of the user's own
+    bool m_Stopped = false;              // stopped from outside: no track plays or advances
 
 private:
     void UpdateCamera();
@@ -52,6 +53,8 @@ private:
     void LoadTrack();
     void OpenTrack();
     void StartAlbum();
+    void ApplyRequests();
+    void PublishState();
     const char* TrackText(int index) const;
     void UpdateTicker(float dt);
     void RenderInterface();

@@ -198,6 +198,9 @@ public:
     // client space. For tests and screenshots.
     virtual bool ReadPixels(uint32_t* argb, UINT width, UINT height) = 0;
     virtual HRESULT GetViewport(D3DVIEWPORT9* viewport) = 0;
+    // Switches between window and full screen (Windowed); the back buffer
+    // keeps its size, and everything made on the device stays valid.
+    virtual HRESULT Reset(D3DPRESENT_PARAMETERS* params) = 0;
 protected:
     virtual ~IDirect3DDevice9() = default;
 };

@@ -43,6 +43,10 @@ constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_MBUTTONDOWN = 0x0207;
 constexpr UINT WM_MBUTTONUP = 0x0208;
+// The wheel turned: HIWORD(wParam) is a signed multiple of WHEEL_DELTA, up
+// (away from the user) positive.
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr int WHEEL_DELTA = 120;
 // Files or folders dropped on the window: wParam is an HDROP, read with
 // DragQueryFileA and let go with DragFinish.
 constexpr UINT WM_DROPFILES = 0x0233;
@@ -61,6 +65,16 @@ constexpr int VK_UP = 0x26;
 constexpr int VK_RIGHT = 0x27;
 constexpr int VK_DOWN = 0x28;
 constexpr int VK_F1 = 0x70;
+constexpr int VK_F11 = 0x7A;
+constexpr int VK_ADD = 0x6B;            // keypad +
+constexpr int VK_SUBTRACT = 0x6D;       // keypad -
+constexpr int VK_OEM_PLUS = 0xBB;       // the = / + key
+constexpr int VK_OEM_MINUS = 0xBD;
+constexpr int VK_MEDIA_NEXT_TRACK = 0xB0;
+constexpr int VK_MEDIA_PREV_TRACK = 0xB1;
+constexpr int VK_MEDIA_STOP = 0xB2;
+constexpr int VK_MEDIA_PLAY_PAUSE = 0xB3;
+constexpr int VK_PLAY = 0xFA;
 
 // Window class styles, window styles, show commands, metrics.
 constexpr UINT CS_CLASSDC = 0x0040;
@@ -124,6 +138,14 @@ BOOL ShowWindow(HWND hwnd, int cmd);
 BOOL UpdateWindow(HWND hwnd);
 BOOL BringWindowToTop(HWND hwnd);
 int GetSystemMetrics(int index);
+// Minimised; and shown, mapped and not minimised. While the window cannot be
+// seen the program draws nothing.
+BOOL IsIconic(HWND hwnd);
+BOOL IsWindowVisible(HWND hwnd);
+// Not Windows: the window's icon, from 32-bit ARGB texels, rows top first.
+BOOL SetWindowIconArgb(HWND hwnd, int width, int height, const uint32_t* argb);
+// Not Windows: lets the screensaver start (TRUE) or keeps it off.
+void AllowScreenSaver(BOOL allow);
 int ShowCursor(BOOL show);
 
 // A message posted to no window is dispatched to the window's procedure or,
@@ -133,6 +155,12 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Waits up to `milliseconds` for a message (handles are not supported: count
+// must be 0). WAIT_OBJECT_0 when one is waiting, WAIT_TIMEOUT otherwise.
+constexpr DWORD WAIT_OBJECT_0 = 0;
+constexpr DWORD WAIT_TIMEOUT = 258;
+constexpr DWORD QS_ALLINPUT = 0x04FF;
+DWORD MsgWaitForMultipleObjects(DWORD count, const void* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask);
 LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 HWND SetCapture(HWND hwnd);

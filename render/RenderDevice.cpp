@@ -123,29 +123,29 @@ bool CreateRenderDevice()
     return OpenRenderDevice();
 }
 
-bool OpenRenderDevice()
-{
-    g_RenderWidth = g_ScreenWidth;
-    g_RenderHeight = g_ScreenHeight;
-    g_ScaleX = g_ScreenWidth / g_VirtualWidth;
-    g_ScaleY = g_RenderHeight / g_VirtualHeight;
+namespace {
 
+// The presentation the size settings and the window choice ask for; x and y
+// receive where a window goes.
+D3DPRESENT_PARAMETERS PresentParameters(int* x, int* y)
+{
     const int width = static_cast<int>(g_ScreenWidth);
     const int height = static_cast<int>(g_ScreenHeight);
     D3DPRESENT_PARAMETERS pp;
-    int x = 0, y = 0;
+    *x = 0;
+    *y = 0;
     if (g_Windowed)
     {
         pp.Windowed = TRUE;
         pp.BackBufferFormat = D3DFMT_UNKNOWN;
         // A screen smaller than the window keeps the window's top-left corner
         // on screen rather than pushing it off to the left or top.
-        x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-        y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-        if (x < 0)
-            x = 0;
-        if (y < 0)
-            y = 0;
+        *x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+        *y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+        if (*x < 0)
+            *x = 0;
+        if (*y < 0)
+            *y = 0;
     }
     else
     {
@@ -163,8 +163,25 @@ bool OpenRenderDevice()
     pp.AutoDepthStencilFormat = D3DFMT_D16;
     pp.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
     pp.PresentationInterval = g_VSync ? D3DPRESENT_INTERVAL_ONE : D3DPRESENT_INTERVAL_IMMEDIATE;
+    return pp;
+}
 
-    g_hWnd = CreateWindowExA(0, "Demo", "", WS_POPUP, x, y, width, height, nullptr, nullptr,
+}  // namespace
+
+bool OpenRenderDevice()
+{
+    g_RenderWidth = g_ScreenWidth;
+    g_RenderHeight = g_ScreenHeight;
+    g_ScaleX = g_ScreenWidth / g_VirtualWidth;
+    g_ScaleY = g_RenderHeight / g_VirtualHeight;
+
+    const int width = static_cast<int>(g_ScreenWidth);
+    const int height = static_cast<int>(g_ScreenHeight);
+    int x = 0, y = 0;
+    D3DPRESENT_PARAMETERS pp = PresentParameters(&x, &y);
+
+    // The title and class are what task switchers and docks show.
+    g_hWnd = CreateWindowExA(0, "Demo", "ORBA", WS_POPUP, x, y, width, height, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     if (!g_hWnd)
     {
@@ -184,6 +201,19 @@ bool OpenRenderDevice()
 
     SetUpDevice();
     return true;
+}
+
+void ToggleFullScreen()
+{
+    if (!g_Device)
+        return;
+    g_Windowed = !g_Windowed;
+    int x = 0, y = 0;
+    D3DPRESENT_PARAMETERS pp = PresentParameters(&x, &y);
+    if (FAILED(g_Device->Reset(&pp)))
+        g_Windowed = !g_Windowed;
+    // The screensaver may start unless the player fills the screen.
+    AllowScreenSaver(g_Windowed);
 }
 
 CShader* CreateEffectFromMemory(const char* source, unsigned length)

@@ -69,4 +69,6 @@ bool OpenRenderDevice();
 void SetUpDevice();
 CShader* CreateEffectFromMemory(const char* source, unsigned length);
 void PresentFrame();
+// Window to full screen and back (F11): the same scaled picture as at start.
+void ToggleFullScreen();
 void ReleaseRenderDevice();

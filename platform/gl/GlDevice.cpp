@@ -936,6 +936,17 @@ HRESULT CGlDevice::Present(const void* src, const void* dst, HWND overrideWindow
     return D3D_OK;
 }
 
+HRESULT CGlDevice::Reset(D3DPRESENT_PARAMETERS* params)
+{
+    if (!params)
+        return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    m_FullScreen = !params->Windowed;
+    GlWindow_SetFullScreen(m_Surface, m_FullScreen);
+    ChooseTarget();
+    return D3D_OK;
+}
+
 HRESULT CGlDevice::GetViewport(D3DVIEWPORT9* viewport)
 {
     if (!viewport)

@@ -89,6 +89,7 @@ public:
                          size_t errorsSize) override;
     bool ReadPixels(uint32_t* argb, UINT width, UINT height) override;
     HRESULT GetViewport(D3DVIEWPORT9* viewport) override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
 
     // For the children.
     void MakeCurrent();

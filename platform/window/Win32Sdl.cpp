@@ -144,8 +144,14 @@ int VirtualKey(const SDL_Keysym& key)
     case SDLK_KP_0: return 0x60;
     case SDLK_PAUSE: return 0x13;
     case SDLK_CAPSLOCK: return 0x14;
-    case SDLK_MINUS: return 0xBD;
-    case SDLK_EQUALS: return 0xBB;
+    case SDLK_MINUS: return VK_OEM_MINUS;
+    case SDLK_EQUALS: case SDLK_PLUS: return VK_OEM_PLUS;
+    case SDLK_KP_PLUS: return VK_ADD;
+    case SDLK_KP_MINUS: return VK_SUBTRACT;
+    case SDLK_AUDIONEXT: return VK_MEDIA_NEXT_TRACK;
+    case SDLK_AUDIOPREV: return VK_MEDIA_PREV_TRACK;
+    case SDLK_AUDIOSTOP: return VK_MEDIA_STOP;
+    case SDLK_AUDIOPLAY: return VK_MEDIA_PLAY_PAUSE;
     case SDLK_COMMA: return 0xBC;
     case SDLK_PERIOD: return 0xBE;
     default: return 0;
@@ -246,6 +252,19 @@ void TranslateEvent(const SDL_Event& e)
         else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e.window.event == SDL_WINDOWEVENT_RESIZED)
             UpdatePlatformWindowView(&s_Window);
         break;
+    case SDL_MOUSEWHEEL:
+    {
+        if (!IsOurWindow(e.wheel.windowID) || e.wheel.y == 0)
+            break;
+        int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        notches = std::clamp(notches, -200, 200);
+        int x = 0, y = 0;
+        SDL_GetMouseState(&x, &y);
+        ClientPosition(x, y, &x, &y);
+        const auto delta = static_cast<uint16_t>(static_cast<int16_t>(notches * WHEEL_DELTA));
+        Push(WM_MOUSEWHEEL, (static_cast<WPARAM>(delta) << 16) | MouseKeyState(), MAKELPARAM(x, y));
+        break;
+    }
     case SDL_KEYDOWN:
     case SDL_KEYUP:
     {
@@ -408,9 +427,14 @@ void SetPlatformWindowFullScreen(CPlatformWindow* window, bool fullScreen)
         SDL_SetWindowPosition(window->m_Window, bounds.x, bounds.y);
         SDL_SetWindowSize(window->m_Window, bounds.w, bounds.h);
     }
-    else if (!fullScreen)
-        SDL_SetWindowSize(window->m_Window, window->m_Width, window->m_Height);
     SDL_SetWindowFullscreen(window->m_Window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (!fullScreen)
+    {
+        // Back to the program's own size, in the middle of its display.
+        SDL_SetWindowSize(window->m_Window, window->m_Width, window->m_Height);
+        SDL_SetWindowPosition(window->m_Window, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                              SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+    }
     window->m_FullScreen = fullScreen;
     UpdatePlatformWindowView(window);
 }
@@ -552,6 +576,47 @@ BOOL ShowWindow(HWND hwnd, int cmd)
     return wasVisible;
 }
 
+BOOL IsIconic(HWND hwnd)
+{
+    if (!hwnd || hwnd != &s_Window || !s_WindowExists)
+        return FALSE;
+    PumpEvents();
+    return (SDL_GetWindowFlags(s_Window.m_Window) & SDL_WINDOW_MINIMIZED) ? TRUE : FALSE;
+}
+
+BOOL IsWindowVisible(HWND hwnd)
+{
+    if (!hwnd || hwnd != &s_Window || !s_WindowExists || !s_Window.m_Visible)
+        return FALSE;
+    PumpEvents();
+    // SDL keeps these flags from the desktop's map and state events.
+    const uint32_t flags = SDL_GetWindowFlags(s_Window.m_Window);
+    return (flags & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) ? FALSE : TRUE;
+}
+
+BOOL SetWindowIconArgb(HWND hwnd, int width, int height, const uint32_t* argb)
+{
+    if (!hwnd || hwnd != &s_Window || !s_WindowExists || !argb || width <= 0 || height <= 0)
+        return FALSE;
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(argb), width, height, 32,
+                                                           width * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (!icon)
+        return FALSE;
+    SDL_SetWindowIcon(s_Window.m_Window, icon);
+    SDL_FreeSurface(icon);
+    return TRUE;
+}
+
+void AllowScreenSaver(BOOL allow)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
+        return;
+    if (allow)
+        SDL_EnableScreenSaver();
+    else
+        SDL_DisableScreenSaver();
+}
+
 BOOL UpdateWindow(HWND hwnd)
 {
     // Nothing is painted through messages: the device draws every frame.
@@ -613,6 +678,28 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
         return TRUE;
     }
     return FALSE;
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const void* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask)
+{
+    PumpEvents();
+    if (!s_Queue.empty() || s_QuitPosted)
+        return WAIT_OBJECT_0 + count;
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
+    {
+        // Nothing can arrive but what is posted, and nobody posts while we sleep.
+        SDL_Delay(milliseconds);
+        return WAIT_TIMEOUT;
+    }
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, static_cast<int>(std::min<DWORD>(milliseconds, 0x7FFFFFFF))) == 1)
+    {
+        TranslateEvent(e);
+        PumpEvents();
+        if (!s_Queue.empty())
+            return WAIT_OBJECT_0 + count;
+    }
+    return WAIT_TIMEOUT;
 }
 
 BOOL TranslateMessage(const MSG* msg)

@@ -63,11 +63,26 @@ TEST_F(InputTest, AutoRepeatCountsAsPressedForExactlyOneFrame)
     EXPECT_FALSE(g_Input.IsKeyPressed(VK_UP));
 }
 
-TEST_F(InputTest, KeyPressedAndReleasedBetweenFramesIsNeverSeen)
+// A tap shorter than a frame (a touchpad tap, a quick key) counts once, in
+// the next frame, for keys and buttons alike.
+TEST_F(InputTest, PressAndReleaseBetweenFramesCountsOnceInTheNextFrame)
 {
     Send(WM_KEYDOWN, 'R');
     Send(WM_KEYUP, 'R');
     EXPECT_FALSE(g_Input.IsKeyDown('R'));
+    EXPECT_TRUE(g_Input.IsKeyPressed('R'));
+    Send(WM_LBUTTONDOWN, 0, MAKELPARAM(10, 20));
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(10, 20));
+    EXPECT_FALSE(g_Input.IsButtonDown(BUTTON_LEFT));
+    EXPECT_TRUE(g_Input.IsButtonPressed(BUTTON_LEFT));
+    EXPECT_FALSE(g_Input.IsButtonHeld(BUTTON_LEFT));
+    g_Input.Snapshot();
+    EXPECT_FALSE(g_Input.IsKeyPressed('R'));
+    EXPECT_FALSE(g_Input.IsButtonPressed(BUTTON_LEFT));
+    // Held across frames it is one press too, and auto-repeat adds none.
+    Send(WM_KEYDOWN, 'R');
+    g_Input.Snapshot();
+    Send(WM_KEYDOWN, 'R');
     EXPECT_FALSE(g_Input.IsKeyPressed('R'));
 }
 

@@ -310,7 +310,8 @@ CTestFile Make(const std::string& name)
         haveBytes = true;
     }
     else if (name == "noise20.wav")
-        command = tone(44100, 2, 20.0) + "-b 16 '" + tmp + "' synth 20 pinknoise vol 0.5";
+        // -R: the same noise on every run, so the cut files' lengths are known.
+        command = "sox -R" + tone(44100, 2, 20.0).substr(3) + "-b 16 '" + tmp + "' synth 20 pinknoise vol 0.5";
     else if (name == "vbr20.mp3" || name == "vbr20_untagged.mp3" || name == "cbr20.mp3")
     {
         CTestFile src = TestFile("noise20.wav");

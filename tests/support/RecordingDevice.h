@@ -52,6 +52,7 @@ public:
     HRESULT CreateEffect(const char* source, size_t length, DWORD flags, ID3DXEffect** effect, char* errors,
                          size_t errorsSize) override;
     bool ReadPixels(uint32_t* argb, UINT width, UINT height) override { return false; }
+    HRESULT Reset(D3DPRESENT_PARAMETERS* params) override { return D3D_OK; }
     HRESULT GetViewport(D3DVIEWPORT9* viewport) override
     {
         *viewport = D3DVIEWPORT9{0, 0, 800, 600, 0.0f, 1.0f};

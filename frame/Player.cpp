@@ -1,0 +1,4 @@
+#include "frame/Player.h"
+
+SPlayerRequests g_PlayerRequests;
+SPlayerState g_PlayerState;

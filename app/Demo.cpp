@@ -91,10 +91,13 @@ void CDemo::Frame()
         g_Quit = true;
     const bool loading = IsLoadingActive();
     const float dt = g_DeltaTime;
-    if (FAILED(g_Device->BeginScene()))
-        return;
-    g_Device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    g_Device->Clear(0, nullptr, D3DCLEAR_TARGET, g_ClearColor, 0.0f, 0);
+    if (g_Drawing)
+    {
+        if (FAILED(g_Device->BeginScene()))
+            return;
+        g_Device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        g_Device->Clear(0, nullptr, D3DCLEAR_TARGET, g_ClearColor, 0.0f, 0);
+    }
     if (!loading)
     {
         StepSchedule();
@@ -109,6 +112,8 @@ void CDemo::Frame()
     g_PlayerRequests = SPlayerRequests();
     if (!loading)
         m_ShowTime += dt;
+    if (!g_Drawing)
+        return;
     if (g_DisplayStats != 0.0f)
         DrawStatistics();
     g_Device->EndScene();

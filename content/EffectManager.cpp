@@ -1,6 +1,7 @@
 #include "content/EffectManager.h"
 
 #include "content/Effect.h"
+#include "frame/AppState.h"
 
 CEffectManager g_EffectManager;
 
@@ -39,11 +40,13 @@ void UpdateEffects(float dt)
     for (CEffect* effect : g_EffectManager.m_Running)
     {
         effect->Update(dt);
-        effect->Render();
+        if (g_Drawing)
+            effect->Render();
         for (CEffect* child : effect->m_Children)
         {
             child->Update(dt);
-            child->Render();
+            if (g_Drawing)
+                child->Render();
         }
     }
     for (CEffect* removed : g_EffectManager.m_Removals)

@@ -4,6 +4,7 @@ CApp* g_App = nullptr;
 bool g_Quit = false;
 uint32_t g_ClearColor = 0;
 CCamera* g_Camera = nullptr;
+bool g_Drawing = true;
 
 CCamera* GetAppCamera()
 {

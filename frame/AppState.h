@@ -31,6 +31,9 @@ extern CApp* g_App;
 extern bool g_Quit;
 extern uint32_t g_ClearColor;
 extern CCamera* g_Camera;
+// False while the window cannot be seen (minimised, hidden): frames then
+// update the show but draw nothing.
+extern bool g_Drawing;
 // The application's own camera: what g_Camera falls back to when a screen
 // that installed its own camera goes away.
 CCamera* GetAppCamera();

@@ -180,6 +180,12 @@ BOOL QueryPerformanceFrequency(LONGLONG* frequency);
 BOOL QueryPerformanceCounter(LONGLONG* counter);
 void Sleep(DWORD milliseconds);
 
+// Not Windows: SIGINT and SIGTERM post WM_QUIT, seen at the next look at the
+// queue, so the program ends through its own shutdown. While a modal message
+// box is up (the loop cannot run), they end the process at once with exit
+// code 0.
+void QuitOnSignals();
+
 // Not Windows: the counter source, for tests that drive the frame timer.
 // Null restores the real performance counter.
 using PerformanceCounterFn = LONGLONG (*)();

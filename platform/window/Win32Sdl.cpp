@@ -9,6 +9,10 @@
 // Posting and reading work without SDL: tests drive the main loop that way.
 #include <SDL.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -82,6 +86,54 @@ int s_CursorCount = 0;
 HWND s_Captured = nullptr;
 
 PerformanceCounterFn s_CounterFn = nullptr;
+
+// Written by the signal handler, read by the main thread.
+volatile sig_atomic_t s_QuitSignal = 0;
+volatile sig_atomic_t s_InModalBox = 0;
+
+// Async-signal-safe: the children of the main thread (SDL's forked message
+// box) from /proc, killed so that no box outlives the program.
+void KillChildren()
+{
+    char path[64] = "/proc/self/task/";
+    char number[24];
+    int n = 0;
+    for (long pid = getpid(); pid > 0; pid /= 10)
+        number[n++] = static_cast<char>('0' + pid % 10);
+    size_t at = std::strlen(path);
+    while (n > 0)
+        path[at++] = number[--n];
+    std::memcpy(path + at, "/children", 10);
+    const int fd = open(path, O_RDONLY);
+    if (fd < 0)
+        return;
+    char buffer[256];
+    const ssize_t got = read(fd, buffer, sizeof(buffer) - 1);
+    close(fd);
+    long child = 0;
+    for (ssize_t i = 0; i <= got && got > 0; ++i)
+    {
+        if (i < got && buffer[i] >= '0' && buffer[i] <= '9')
+            child = child * 10 + (buffer[i] - '0');
+        else if (child > 0)
+        {
+            kill(static_cast<pid_t>(child), SIGKILL);
+            child = 0;
+        }
+    }
+}
+
+void OnQuitSignal(int)
+{
+    if (s_InModalBox)
+    {
+        // A modal box blocks the loop that would hear the request: nothing
+        // has started yet that needs closing, so the program just ends.
+        KillChildren();
+        _exit(0);
+    }
+    s_QuitSignal = 1;
+}
 LONGLONG s_CounterFrequency = 0;
 
 // Where a message goes: its window's procedure; a message posted to no
@@ -370,8 +422,22 @@ std::string Utf8FromWide(const wchar_t* text)
 
 bool InitPlatformVideo()
 {
-    if (s_VideoState == 0)
-        s_VideoState = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 ? 1 : -1;
+    if (s_VideoState != 0)
+        return s_VideoState > 0;
+    s_VideoState = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 ? 1 : -1;
+    if (s_VideoState > 0)
+    {
+        // Without a display SDL falls back on drivers that show nothing; the
+        // program would then run unseen. Those are for who asks for them.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+        const bool unseen = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+        if (unseen && !(asked && std::strstr(asked, driver)))
+        {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            s_VideoState = -1;
+        }
+    }
     return s_VideoState > 0;
 }
 
@@ -657,6 +723,11 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 {
     if (!msg)
         return FALSE;
+    if (s_QuitSignal)
+    {
+        s_QuitSignal = 0;
+        PostQuitMessage(0);
+    }
     PumpEvents();
     for (auto it = s_Queue.begin(); it != s_Queue.end(); ++it)
     {
@@ -683,7 +754,7 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 DWORD MsgWaitForMultipleObjects(DWORD count, const void* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask)
 {
     PumpEvents();
-    if (!s_Queue.empty() || s_QuitPosted)
+    if (!s_Queue.empty() || s_QuitPosted || s_QuitSignal)
         return WAIT_OBJECT_0 + count;
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
     {
@@ -829,6 +900,20 @@ void DragFinish(HDROP drop)
     delete drop;
 }
 
+// ---------------------------------------------------------------- signals
+
+void QuitOnSignals()
+{
+    struct sigaction action;
+    std::memset(&action, 0, sizeof(action));
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    // SDL turns these into its quit event too; ours come first and alone.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+}
+
 // ---------------------------------------------------------------- message boxes
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type)
@@ -863,8 +948,14 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type)
     data.buttons = buttons;
     int pressed = -1;
     // SDL's X11 box (shown from a forked child) now and then fails to come
-    // up at all; a short wait and another try usually shows it.
+    // up at all; a short wait and another try usually shows it. While it is
+    // up, a quit signal ends the program at once (see QuitOnSignals).
     int attempt = 0;
+    s_InModalBox = 1;
+    struct SBoxDone
+    {
+        ~SBoxDone() { s_InModalBox = 0; }
+    } done;
     while (SDL_ShowMessageBox(&data, &pressed) != 0)
     {
         std::fprintf(stderr, "ORBA: message box \"%s\" failed: %s\n", data.title, SDL_GetError());

@@ -24,7 +24,8 @@ LAYERS = [
     ["app"],
 ]
 RANK = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
-PUBLIC = {"platform/Win32.h", "platform/D3D9.h", "platform/D3DX9.h", "platform/FMOD.h"}
+PUBLIC = {"platform/Win32.h", "platform/D3D9.h", "platform/D3DX9.h", "platform/FMOD.h",
+          "platform/desktop/Mpris.h"}
 # What one room may include of another: its seam, nothing else.
 SEAMS = {"platform/window/GlWindow.h"}
 

@@ -8,6 +8,13 @@
 #include "platform/window/PlatformWindow.h"
 #include "platform/Win32.h"
 
+// The window without a display: these tests ask for SDL's offscreen driver
+// (the program itself never falls back on it unasked).
+struct SOffscreenDriver
+{
+    SOffscreenDriver() { setenv("SDL_VIDEODRIVER", "offscreen", 0); }
+} s_OffscreenDriver;
+
 namespace {
 
 struct SSeen

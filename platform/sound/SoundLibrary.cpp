@@ -101,6 +101,7 @@ public:
 
     void StartRun(CVoice* voice);
     void StopRun(CVoice* voice);
+    bool EndHeard(CVoice* voice);
     int64_t HeardSourceFrame(CVoice* voice);
     void Wake() { m_Wake.notify_one(); }
 
@@ -218,11 +219,19 @@ void CSoundLibrary::StopRun(CVoice* voice)
     voice->m_Ring.Clear();
 }
 
+bool CSoundLibrary::EndHeard(CVoice* voice)
+{
+    // The mixer marks the end when it takes the last frame; the listener
+    // hears it a device buffer later.
+    return voice->m_Ended.load(std::memory_order_acquire) &&
+           m_Mixer.HeardFrame() >= voice->m_EndFrame.load(std::memory_order_relaxed);
+}
+
 int64_t CSoundLibrary::HeardSourceFrame(CVoice* voice)
 {
     if (!voice->m_Playing)
         return voice->m_Base;
-    if (voice->m_Length > 0 && voice->m_Ended.load() && voice->m_LoopCount >= 0)
+    if (voice->m_Length > 0 && voice->m_LoopCount >= 0 && EndHeard(voice))
         return voice->m_Length;
     int64_t played = voice->m_Clock.PositionAt(m_Mixer.HeardFrame());
     // The resampler puts output frame n at source frame n × rate / 44100.
@@ -274,7 +283,7 @@ bool CSoundLibrary::Service(CVoice* voice)
         (voice->m_Ring.Available() >= PrefillFrames || voice->m_DecodeDone.load()))
         voice->m_Attached = m_Mixer.Attach(voice);
 
-    if (voice->m_Ended.load(std::memory_order_acquire) && !voice->m_EndRaised)
+    if (!voice->m_EndRaised && EndHeard(voice))
     {
         voice->m_EndRaised = true;
         if (voice->m_Attached)
@@ -502,8 +511,8 @@ signed char FMUSIC_FreeSong(FMUSIC_MODULE* module)
 
 signed char FMUSIC_IsFinished(FMUSIC_MODULE* module)
 {
-    return WithVoice<signed char>(module, 0, [&](CSoundLibrary&) {
-        return static_cast<signed char>(module->m_Ended.load() || (module->m_HasPlayed && !module->m_Playing));
+    return WithVoice<signed char>(module, 0, [&](CSoundLibrary& library) {
+        return static_cast<signed char>(library.EndHeard(module) || (module->m_HasPlayed && !module->m_Playing));
     });
 }
 
@@ -544,9 +553,10 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream)
     return WithVoice<int>(stream, -1, [&](CSoundLibrary& library) {
         if (stream->m_Playing && !stream->m_Ended.load())
             return 0;
+        const bool over = stream->m_Playing;
         library.StopRun(stream);
-        // Played to its end: play again from the start.
-        if (stream->m_Base >= stream->m_Length)
+        // Played to its end (if not yet heard to it): play again from the start.
+        if (over || stream->m_Base >= stream->m_Length)
             stream->m_Base = 0;
         library.StartRun(stream);
         return 0;

@@ -231,7 +231,10 @@ void CSoundMixer::MixVoice(CVoiceMix* voice, int64_t outFrame, int frames)
     // Done is set after the last frame was written: seen together with an
     // empty ring, the last frame has just been mixed.
     if (voice->m_DecodeDone.load(std::memory_order_acquire) && voice->m_Ring.Available() == 0)
+    {
+        voice->m_EndFrame.store(outFrame + got, std::memory_order_relaxed);
         voice->m_Ended.store(true, std::memory_order_release);
+    }
 }
 
 bool CSoundMixer::Attach(CVoiceMix* voice)

@@ -68,6 +68,7 @@ struct CVoiceMix
     std::atomic<bool> m_Paused{false};     // main → mixer
     std::atomic<bool> m_DecodeDone{false}; // decoder: the ring holds the last frames
     std::atomic<bool> m_Ended{false};      // mixer: the last frame has been mixed
+    std::atomic<int64_t> m_EndFrame{0};    // mixer, before m_Ended: the output frame after the last one
     int64_t m_MixPos = 0;                  // mixer only while in a slot
     CVoiceClock m_Clock;
 };

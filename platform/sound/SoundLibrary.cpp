@@ -190,6 +190,8 @@ void CSoundLibrary::StartRun(CVoice* voice)
     voice->m_DecodeDone.store(false);
     voice->m_Ended.store(false);
     voice->m_MixPos = 0;
+    // A new run starts with the file's own sample, untouched.
+    voice->m_FadeStep = FadeFrames;
     voice->m_Clock.Reset();
     voice->m_Resampler.Reset();
     voice->m_NeedSeek = true;

@@ -69,6 +69,62 @@ std::string SweepFile(int rate)
     return path;
 }
 
+bool Silent(const float* frame)
+{
+    return frame[0] == 0.0f && frame[1] == 0.0f;
+}
+
+size_t FirstSound(const std::vector<float>& stereo)
+{
+    size_t i = 0;
+    while (i < stereo.size() / 2 && Silent(&stereo[i * 2]))
+        ++i;
+    return i;
+}
+
+size_t LastSound(const std::vector<float>& stereo)
+{
+    size_t end = stereo.size() / 2;
+    while (end > 0 && Silent(&stereo[(end - 1) * 2]))
+        --end;
+    return end;
+}
+}
+
+TEST_F(DiskOutputTest, PausedModuleFadesOutAndInWithoutAClick)
+{
+    FMUSIC_MODULE* module = FMUSIC_LoadSong(TestFile("song.mod").m_Path.c_str());
+    ASSERT_NE(module, nullptr);
+    FMUSIC_PlaySong(module);
+    FMUSIC_SetLooping(module, 1);
+    for (int at : {200, 500})
+    {
+        ASSERT_TRUE(WaitFor([&] { return FMUSIC_GetTime(module) >= at; }, 3.0));
+        FMUSIC_SetPaused(module, 1);
+        SleepMs(100);
+        FMUSIC_SetPaused(module, 0);
+    }
+    SleepMs(200);
+    std::vector<float> out = Written();
+    size_t first = FirstSound(out), last = LastSound(out);
+    ASSERT_LT(first, last);
+    float peak = 0.0f;
+    for (size_t i = first * 2; i < last * 2; ++i)
+        peak = std::max(peak, std::fabs(out[i]));
+    ASSERT_GT(peak, 0.05f);
+    // The square wave's own edges are steps; at the presses the sound must
+    // come down to silence and up from it gently.
+    int edges = 0;
+    for (size_t i = first + 1; i < last; ++i)
+    {
+        bool silent = Silent(&out[i * 2]), before = Silent(&out[(i - 1) * 2]);
+        if (silent == before)
+            continue;
+        const float* sounding = silent ? &out[(i - 1) * 2] : &out[i * 2];
+        EXPECT_LT(std::max(std::fabs(sounding[0]), std::fabs(sounding[1])), peak * 0.02f) << "frame " << i;
+        ++edges;
+    }
+    EXPECT_GE(edges, 4); // out and in, twice
 }
 
 TEST_F(DiskOutputTest, TheEndIsReportedOnceTheLastSampleIsHeard)

@@ -213,7 +213,10 @@ void CSoundMixer::MixVoice(CVoiceMix* voice, int64_t outFrame, int frames)
 {
     if (voice->m_Ended.load(std::memory_order_relaxed))
         return;
-    const bool hold = voice->m_Paused.load(std::memory_order_acquire);
+    const bool hold = voice->m_Paused.load(std::memory_order_acquire) || voice->m_Held.load(std::memory_order_acquire);
+    if (voice->m_WasHeld && !hold)
+        voice->m_ResumedAt.store(voice->m_MixPos, std::memory_order_release);
+    voice->m_WasHeld = hold;
     // Held before it ever sounded: nothing to ramp down from.
     if (hold && voice->m_MixPos == 0)
         voice->m_FadeStep = 0;

@@ -17,6 +17,7 @@
 namespace
 {
 constexpr int DeviceBlock = 1024;
+const int PauseAtMs[] = {250, 600, 900};
 
 class DiskOutputTest : public ::testing::Test
 {
@@ -69,9 +70,44 @@ std::string SweepFile(int rate)
     return path;
 }
 
+std::atomic<int> g_Ends{0};
+
+signed char CountEnd(FSOUND_STREAM*, void*, int, void*)
+{
+    g_Ends.fetch_add(1);
+    return 1;
+}
+
+// The player's calls, in its order: a stream pauses by stopping at the place
+// it reports and resumes by playing again and going back to that place.
+void Pause(FSOUND_STREAM* stream, unsigned int* place)
+{
+    *place = FSOUND_Stream_GetPosition(stream);
+    FSOUND_Stream_Stop(stream);
+}
+
+void Resume(FSOUND_STREAM* stream, unsigned int place)
+{
+    FSOUND_Stream_SetLoopCount(stream, 0);
+    FSOUND_Stream_Play(0, stream);
+    FSOUND_Stream_SetEndCallback(stream, CountEnd, nullptr);
+    FSOUND_Stream_SetPosition(stream, place);
+}
+
 bool Silent(const float* frame)
 {
     return frame[0] == 0.0f && frame[1] == 0.0f;
+}
+
+// The largest step between neighbouring frames of either side, over frames
+// [from, to).
+float LargestStep(const std::vector<float>& stereo, size_t from, size_t to)
+{
+    float step = 0.0f;
+    for (size_t i = from + 1; i < to; ++i)
+        for (int c = 0; c < 2; ++c)
+            step = std::max(step, std::fabs(stereo[i * 2 + c] - stereo[(i - 1) * 2 + c]));
+    return step;
 }
 
 size_t FirstSound(const std::vector<float>& stereo)
@@ -91,7 +127,93 @@ size_t LastSound(const std::vector<float>& stereo)
 }
 }
 
-TEST_F(DiskOutputTest, PausedModuleFadesOutAndInWithoutAClick)
+// Plays the file to its end with a pause at each of PauseAtMs and returns the
+// device's output; checks on the way that the time holds while paused.
+std::vector<float> PlayWithPauses(DiskOutputTest& test, const std::string& path, std::vector<float>* decoded)
+{
+    *decoded = DecodeAll(path);
+    g_Ends.store(0);
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(path.c_str(), FSOUND_LOOP_NORMAL | FSOUND_2D, 0, 0);
+    EXPECT_NE(stream, nullptr);
+    if (!stream)
+        return {};
+    FSOUND_Stream_SetLoopCount(stream, 0);
+    FSOUND_Stream_Play(0, stream);
+    FSOUND_Stream_SetEndCallback(stream, CountEnd, nullptr);
+    for (int at : PauseAtMs)
+    {
+        EXPECT_TRUE(WaitFor([&] { return FSOUND_Stream_GetTime(stream) >= at; }, 3.0));
+        unsigned int place = 0;
+        Pause(stream, &place);
+        int pausedTime = FSOUND_Stream_GetTime(stream);
+        SleepMs(100);
+        EXPECT_EQ(FSOUND_Stream_GetTime(stream), pausedTime);
+        Resume(stream, place);
+        EXPECT_EQ(FSOUND_Stream_GetPosition(stream), place);
+    }
+    EXPECT_TRUE(WaitFor([&] { return g_Ends.load() > 0; }, 4.0));
+    SleepMs(100);
+    return test.Written();
+}
+
+TEST_F(DiskOutputTest, PauseAndResumeNeitherRepeatNorSkipASampleAtAnyRate)
+{
+    for (int rate : {32000, 44100, 48000})
+    {
+        std::vector<float> decoded;
+        std::vector<float> out = PlayWithPauses(*this, SweepFile(rate), &decoded);
+        ASSERT_GT(decoded.size(), 44100u * 2);
+        // Walk the output against the decode: each frame that sounds is the
+        // next decoded frame at some gain (1 but for the ramps), silence
+        // takes none.
+        size_t next = 0, ramped = 0, gaps = 0;
+        bool wasSilent = false;
+        for (size_t i = FirstSound(out); i < out.size() / 2; ++i)
+        {
+            const float* frame = &out[i * 2];
+            if (Silent(frame))
+            {
+                wasSilent = true;
+                continue;
+            }
+            gaps += wasSilent ? 1 : 0;
+            wasSilent = false;
+            ASSERT_LT(next, decoded.size() / 2) << rate << " Hz: more frames than the file has, output frame " << i;
+            const float* want = &decoded[next * 2];
+            float gain = std::fabs(want[1]) > 0.05f ? frame[1] / want[1] : 1.0f;
+            ASSERT_GT(gain, 0.0f) << rate << " Hz, output frame " << i << ", decoded frame " << next;
+            ASSERT_LE(gain, 1.0001f) << rate << " Hz, output frame " << i << ", decoded frame " << next;
+            ASSERT_NEAR(frame[0], want[0] * gain, 2e-4f)
+                << rate << " Hz, output frame " << i << ", decoded frame " << next << " (repeated or skipped)";
+            ramped += gain < 0.9999f ? 1 : 0;
+            ++next;
+        }
+        EXPECT_EQ(next, decoded.size() / 2) << rate << " Hz: every decoded frame once";
+        EXPECT_EQ(gaps, std::size(PauseAtMs)) << rate << " Hz";
+        // Only the ramps at the presses are below full gain.
+        EXPECT_LE(ramped, std::size(PauseAtMs) * 2 * 300) << rate << " Hz";
+        FSOUND_Init(44100, 32, 0); // Written() closed it
+    }
+}
+
+TEST_F(DiskOutputTest, PauseAndResumeRampTheGainWithNoStepLargerThanTheSignals)
+{
+    for (int rate : {32000, 44100, 48000})
+    {
+        std::vector<float> decoded;
+        std::vector<float> out = PlayWithPauses(*this, SweepFile(rate), &decoded);
+        ASSERT_GT(decoded.size(), 44100u * 2);
+        // Between the first and the last sample heard only the presses make
+        // silence; the file's own start and end are outside.
+        float own = LargestStep(decoded, 0, decoded.size() / 2);
+        size_t first = FirstSound(out), last = LastSound(out);
+        ASSERT_LT(first, last);
+        EXPECT_LE(LargestStep(out, first, last), own * 1.01f + 0.005f) << rate << " Hz";
+        FSOUND_Init(44100, 32, 0);
+    }
+}
+
+TEST_F(DiskOutputTest, ModulePauseResumeAndStopFadeWithoutAClick)
 {
     FMUSIC_MODULE* module = FMUSIC_LoadSong(TestFile("song.mod").m_Path.c_str());
     ASSERT_NE(module, nullptr);
@@ -105,8 +227,10 @@ TEST_F(DiskOutputTest, PausedModuleFadesOutAndInWithoutAClick)
         FMUSIC_SetPaused(module, 0);
     }
     SleepMs(200);
+    FMUSIC_StopSong(module);
+    SleepMs(100);
     std::vector<float> out = Written();
-    size_t first = FirstSound(out), last = LastSound(out);
+    size_t first = FirstSound(out), last = std::min(LastSound(out) + 1, out.size() / 2); // the stop's edge too
     ASSERT_LT(first, last);
     float peak = 0.0f;
     for (size_t i = first * 2; i < last * 2; ++i)
@@ -124,7 +248,7 @@ TEST_F(DiskOutputTest, PausedModuleFadesOutAndInWithoutAClick)
         EXPECT_LT(std::max(std::fabs(sounding[0]), std::fabs(sounding[1])), peak * 0.02f) << "frame " << i;
         ++edges;
     }
-    EXPECT_GE(edges, 4); // out and in, twice
+    EXPECT_GE(edges, 5); // out and in, twice, and out at the stop
 }
 
 TEST_F(DiskOutputTest, TheEndIsReportedOnceTheLastSampleIsHeard)

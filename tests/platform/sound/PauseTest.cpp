@@ -78,22 +78,6 @@ signed char CountEnd(FSOUND_STREAM*, void*, int, void*)
     return 1;
 }
 
-// The player's calls, in its order: a stream pauses by stopping at the place
-// it reports and resumes by playing again and going back to that place.
-void Pause(FSOUND_STREAM* stream, unsigned int* place)
-{
-    *place = FSOUND_Stream_GetPosition(stream);
-    FSOUND_Stream_Stop(stream);
-}
-
-void Resume(FSOUND_STREAM* stream, unsigned int place)
-{
-    FSOUND_Stream_SetLoopCount(stream, 0);
-    FSOUND_Stream_Play(0, stream);
-    FSOUND_Stream_SetEndCallback(stream, CountEnd, nullptr);
-    FSOUND_Stream_SetPosition(stream, place);
-}
-
 bool Silent(const float* frame)
 {
     return frame[0] == 0.0f && frame[1] == 0.0f;
@@ -143,12 +127,17 @@ std::vector<float> PlayWithPauses(DiskOutputTest& test, const std::string& path,
     for (int at : PauseAtMs)
     {
         EXPECT_TRUE(WaitFor([&] { return FSOUND_Stream_GetTime(stream) >= at; }, 3.0));
-        unsigned int place = 0;
-        Pause(stream, &place);
+        // The player's calls, in its order: a stream pauses by stopping at
+        // the place it reports and resumes by playing again and going back.
+        unsigned int place = FSOUND_Stream_GetPosition(stream);
+        FSOUND_Stream_Stop(stream);
         int pausedTime = FSOUND_Stream_GetTime(stream);
         SleepMs(100);
         EXPECT_EQ(FSOUND_Stream_GetTime(stream), pausedTime);
-        Resume(stream, place);
+        FSOUND_Stream_SetLoopCount(stream, 0);
+        FSOUND_Stream_Play(0, stream);
+        FSOUND_Stream_SetEndCallback(stream, CountEnd, nullptr);
+        FSOUND_Stream_SetPosition(stream, place);
         EXPECT_EQ(FSOUND_Stream_GetPosition(stream), place);
     }
     EXPECT_TRUE(WaitFor([&] { return g_Ends.load() > 0; }, 4.0));

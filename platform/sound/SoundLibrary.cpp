@@ -38,6 +38,9 @@ constexpr int DecodeBudget = 8192; // per voice per round, so voices take turns
 // A position asked for this close to where a stream stopped names the place
 // it stopped at (a caller reads it just before the stop).
 constexpr int ResumeSlackMs = 50;
+// A voice closed while it fades out is deleted once it is quiet, or after
+// this long if the output has stopped calling.
+constexpr int64_t RetireNanos = 200'000'000;
 }
 
 struct CVoice : CVoiceMix
@@ -138,6 +141,9 @@ private:
 
     std::condition_variable m_Wake;
     std::vector<CVoice*> m_Voices; // every open stream and module, owned
+    // Closed while ramping down (a stop and a close at once): still in the
+    // mixer until quiet, with when they were closed; owned.
+    std::vector<std::pair<CVoice*, int64_t>> m_Retired;
     bool m_Quit = false;
     std::vector<float> m_InputBuffer;  // decoder thread
     std::vector<float> m_OutputBuffer; // decoder thread
@@ -178,6 +184,8 @@ CSoundLibrary::~CSoundLibrary()
     m_Output.Stop();
     for (CVoice* voice : m_Voices)
         delete voice;
+    for (auto& retired : m_Retired)
+        delete retired.first;
 }
 
 bool CSoundLibrary::Owns(CVoice* voice) const
@@ -196,8 +204,16 @@ void CSoundLibrary::Remove(CVoice* voice)
     {
         std::lock_guard<std::mutex> lock(m_Lock);
         StopRun(voice);
-        ReleaseRun(voice);
         m_Voices.erase(std::find(m_Voices.begin(), m_Voices.end(), voice));
+        if (voice->m_Kept && !voice->m_Quiet.load())
+        {
+            // Let the ramp down play out: cut off now, the stop would click
+            // after all.
+            m_Retired.emplace_back(voice, SoundNowNanos());
+            Wake();
+            return;
+        }
+        ReleaseRun(voice);
     }
     delete voice;
 }
@@ -213,6 +229,7 @@ void CSoundLibrary::StartRun(CVoice* voice)
     voice->m_DecodeDone.store(false);
     voice->m_Ended.store(false);
     voice->m_ResumedAt.store(-1);
+    voice->m_Quiet.store(false);
     voice->m_MixPos = 0;
     // A new run starts with the file's own sample, untouched.
     voice->m_FadeStep = FadeFrames;
@@ -350,6 +367,19 @@ void CSoundLibrary::DecoderLoop()
             more |= Service(voice);
             playing |= voice->m_Playing && !voice->m_EndRaised;
         }
+        for (size_t i = 0; i < m_Retired.size();)
+        {
+            CVoice* voice = m_Retired[i].first;
+            if (voice->m_Quiet.load() || voice->m_Ended.load() || SoundNowNanos() - m_Retired[i].second > RetireNanos)
+            {
+                ReleaseRun(voice);
+                delete voice;
+                m_Retired.erase(m_Retired.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+            else
+                ++i;
+        }
+        playing |= !m_Retired.empty();
         // Rings are 0.74 s deep: a 5 ms nap between rounds keeps them full
         // (and ends noticed) without a wake-up from the audio callback.
         // With nothing playing, sleep until a play.

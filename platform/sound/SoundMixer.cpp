@@ -222,6 +222,7 @@ void CSoundMixer::MixVoice(CVoiceMix* voice, int64_t outFrame, int frames)
         voice->m_FadeStep = 0;
     // Held, the voice takes only the frames its ramp down still needs.
     const int want = hold ? std::min(frames, std::max(voice->m_FadeStep - 1, 0)) : frames;
+    voice->m_Quiet.store(want == 0, std::memory_order_release);
     if (want == 0)
     {
         voice->m_FadeStep = 0;

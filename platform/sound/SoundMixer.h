@@ -74,6 +74,7 @@ struct CVoiceMix
     std::atomic<bool> m_Ended{false};      // mixer: the last frame has been mixed
     std::atomic<int64_t> m_EndFrame{0};    // mixer, before m_Ended: the output frame after the last one
     std::atomic<int64_t> m_ResumedAt{-1};  // mixer: the voice frame at which it sounded again after a hold
+    std::atomic<bool> m_Quiet{false};      // mixer: held and ramped down to nothing
     int64_t m_MixPos = 0;                  // mixer only while in a slot
     // Mixer only while in a slot: the gain is m_FadeStep / FadeFrames. A
     // fading voice takes frames only while its gain is above zero, so every

@@ -216,7 +216,9 @@ TEST_F(DiskOutputTest, ModulePauseResumeAndStopFadeWithoutAClick)
         FMUSIC_SetPaused(module, 0);
     }
     SleepMs(200);
+    // Stopped and freed at once, as the player leaves a track.
     FMUSIC_StopSong(module);
+    FMUSIC_FreeSong(module);
     SleepMs(100);
     std::vector<float> out = Written();
     size_t first = FirstSound(out), last = std::min(LastSound(out) + 1, out.size() / 2); // the stop's edge too

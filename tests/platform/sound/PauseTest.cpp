@@ -265,3 +265,25 @@ TEST_F(DiskOutputTest, TheEndIsReportedOnceTheLastSampleIsHeard)
     EXPECT_LE(s_HeardAtEnd.load(), end + DeviceBlock);
     FSOUND_Stream_Close(stream);
 }
+
+TEST_F(DiskOutputTest, AModuleIsFinishedOnceItsLastSampleIsHeard)
+{
+    FMUSIC_MODULE* module = FMUSIC_LoadSong(TestFile("song.mod").m_Path.c_str());
+    ASSERT_NE(module, nullptr);
+    FMUSIC_PlaySong(module);
+    FMUSIC_SetLooping(module, 0);
+    int64_t heardAtFinish = -1;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            if (!FMUSIC_IsFinished(module))
+                return false;
+            heardAtFinish = FSOUND_Test_HeardFrame();
+            return true;
+        },
+        3.0));
+    SleepMs(100);
+    // The driver's file starts at the output's first frame.
+    int64_t end = static_cast<int64_t>(LastSound(Written()));
+    EXPECT_GE(heardAtFinish, end);
+    EXPECT_LE(heardAtFinish, end + DeviceBlock);
+}

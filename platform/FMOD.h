@@ -11,7 +11,11 @@
 // through the callbacks given to FSOUND_File_SetCallbacks.
 //
 // Threads: every function is called from the main thread. End callbacks are
-// called from the library's own thread.
+// called from the library's own thread, once the last sample is heard (as
+// FMUSIC_IsFinished turns true). Stop, pause and resume ramp the sound over a
+// few milliseconds; a stopped stream played again goes on after what the
+// device was already given, and a position set within 50 ms of where it
+// stopped names that place.
 #include <cstdint>
 
 struct FSOUND_STREAM;

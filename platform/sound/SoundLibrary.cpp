@@ -35,6 +35,12 @@ constexpr int RingFrames = 32768;  // 0.74 s decoded ahead
 constexpr int PrefillFrames = 8192; // decoded before a voice is first mixed
 constexpr int DecodeChunk = 2048;
 constexpr int DecodeBudget = 8192; // per voice per round, so voices take turns
+// A position asked for this close to where a stream stopped names the place
+// it stopped at (a caller reads it just before the stop).
+constexpr int ResumeSlackMs = 50;
+// A voice closed while it fades out is deleted once it is quiet, or after
+// this long if the output has stopped calling.
+constexpr int64_t RetireNanos = 200'000'000;
 }
 
 struct CVoice : CVoiceMix
@@ -58,8 +64,20 @@ struct CVoice : CVoiceMix
     int m_LoopCount = 0;        // -1 forever, 0 once, n: n more times
     int m_LoopsLeft = 0;
     int64_t m_Base = 0;         // source frame where the current run starts
+    int64_t m_Place = 0;        // stopped: where it stands and where the next run starts
     bool m_Playing = false;     // from Play to Stop; stays set after a natural end
     bool m_HasPlayed = false;
+    // A stopped run stays in its slot, faded out, with its ring and decoder
+    // as they were, so that playing on continues right after the last frame
+    // handed to the device: the device plays what it was given after the
+    // stop, and starting again from what was heard would repeat it.
+    bool m_Kept = false;
+    bool m_Resumed = false;     // the run went on after a stop
+    // Going on, the run's heard position is ahead of the place it stopped at
+    // by what the device played after the stop; the reported position starts
+    // at the place and catches up over the next frames heard.
+    int64_t m_Lag = 0;          // source frames
+    int64_t m_LagFrom = 0;      // voice frames heard when the lag was set
     bool m_Attached = false;    // in a mixer slot
     bool m_NeedSeek = false;    // the source must go to m_Base first
     bool m_InputEnded = false;  // the source has given its last frame of the run
@@ -101,6 +119,11 @@ public:
 
     void StartRun(CVoice* voice);
     void StopRun(CVoice* voice);
+    void ReleaseRun(CVoice* voice);
+    void ResumeRun(CVoice* voice);
+    bool NamesStopPlace(CVoice* voice, int64_t position);
+    void SetLag(CVoice* voice, int64_t position);
+    bool EndHeard(CVoice* voice);
     int64_t HeardSourceFrame(CVoice* voice);
     void Wake() { m_Wake.notify_one(); }
 
@@ -118,6 +141,9 @@ private:
 
     std::condition_variable m_Wake;
     std::vector<CVoice*> m_Voices; // every open stream and module, owned
+    // Closed while ramping down (a stop and a close at once): still in the
+    // mixer until quiet, with when they were closed; owned.
+    std::vector<std::pair<CVoice*, int64_t>> m_Retired;
     bool m_Quit = false;
     std::vector<float> m_InputBuffer;  // decoder thread
     std::vector<float> m_OutputBuffer; // decoder thread
@@ -158,6 +184,8 @@ CSoundLibrary::~CSoundLibrary()
     m_Output.Stop();
     for (CVoice* voice : m_Voices)
         delete voice;
+    for (auto& retired : m_Retired)
+        delete retired.first;
 }
 
 bool CSoundLibrary::Owns(CVoice* voice) const
@@ -177,6 +205,15 @@ void CSoundLibrary::Remove(CVoice* voice)
         std::lock_guard<std::mutex> lock(m_Lock);
         StopRun(voice);
         m_Voices.erase(std::find(m_Voices.begin(), m_Voices.end(), voice));
+        if (voice->m_Kept && !voice->m_Quiet.load())
+        {
+            // Let the ramp down play out: cut off now, the stop would click
+            // after all.
+            m_Retired.emplace_back(voice, SoundNowNanos());
+            Wake();
+            return;
+        }
+        ReleaseRun(voice);
     }
     delete voice;
 }
@@ -184,11 +221,19 @@ void CSoundLibrary::Remove(CVoice* voice)
 void CSoundLibrary::StartRun(CVoice* voice)
 {
     // The voice is in no slot here: everything may be reset.
+    ReleaseRun(voice);
+    voice->m_Base = voice->m_Place;
     voice->m_Ring.Clear();
     voice->m_Paused.store(false);
+    voice->m_Held.store(false);
     voice->m_DecodeDone.store(false);
     voice->m_Ended.store(false);
+    voice->m_ResumedAt.store(-1);
+    voice->m_Quiet.store(false);
     voice->m_MixPos = 0;
+    // A new run starts with the file's own sample, untouched.
+    voice->m_FadeStep = FadeFrames;
+    voice->m_WasHeld = false;
     voice->m_Clock.Reset();
     voice->m_Resampler.Reset();
     voice->m_NeedSeek = true;
@@ -197,6 +242,8 @@ void CSoundLibrary::StartRun(CVoice* voice)
     voice->m_SinceLoop = 0;
     voice->m_LoopsLeft = voice->m_LoopCount;
     voice->m_EndRaised = false;
+    voice->m_Resumed = false;
+    voice->m_Lag = 0;
     voice->m_Playing = true;
     voice->m_HasPlayed = true;
     Wake();
@@ -207,29 +254,104 @@ void CSoundLibrary::StopRun(CVoice* voice)
     if (!voice->m_Playing)
         return;
     // Keep the place the listener had reached, for GetTime and a later Play.
-    int64_t position = HeardSourceFrame(voice);
+    voice->m_Place = HeardSourceFrame(voice);
+    voice->m_Playing = false;
+    if (voice->m_Attached && !voice->m_Ended.load())
+    {
+        // The mixer ramps it down and holds it where the ramp ends.
+        voice->m_ResumedAt.store(-1);
+        voice->m_Held.store(true, std::memory_order_release);
+        voice->m_Kept = true;
+        return;
+    }
+    ReleaseRun(voice);
+}
+
+void CSoundLibrary::ReleaseRun(CVoice* voice)
+{
     if (voice->m_Attached)
     {
         m_Mixer.Detach(voice);
         voice->m_Attached = false;
     }
-    voice->m_Base = position;
-    voice->m_Playing = false;
+    voice->m_Kept = false;
+    voice->m_Resumed = false;
     voice->m_Ring.Clear();
+}
+
+void CSoundLibrary::ResumeRun(CVoice* voice)
+{
+    voice->m_Kept = false;
+    voice->m_Resumed = true;
+    voice->m_Playing = true;
+    voice->m_HasPlayed = true;
+    SetLag(voice, voice->m_Place);
+    voice->m_Held.store(false, std::memory_order_release);
+    Wake();
+}
+
+bool CSoundLibrary::NamesStopPlace(CVoice* voice, int64_t position)
+{
+    if (voice->m_Playing)
+    {
+        // Only until the listener hears the run go on.
+        int64_t resumedAt = voice->m_ResumedAt.load(std::memory_order_acquire);
+        if (!voice->m_Resumed || voice->m_Ended.load() ||
+            (resumedAt >= 0 && voice->m_Clock.PositionAt(m_Mixer.HeardFrame()) > resumedAt))
+            return false;
+    }
+    else if (!voice->m_Kept || voice->m_Ended.load())
+        return false;
+    int64_t distance = std::abs(position - voice->m_Place);
+    if (voice->m_Length > 0 && voice->m_LoopCount != 0)
+        distance = std::min(distance, voice->m_Length - distance);
+    return distance <= static_cast<int64_t>(voice->m_Rate) * ResumeSlackMs / 1000;
+}
+
+void CSoundLibrary::SetLag(CVoice* voice, int64_t position)
+{
+    voice->m_Place = position;
+    voice->m_Lag = 0;
+    int64_t played = voice->m_Clock.PositionAt(m_Mixer.HeardFrame());
+    int64_t lag = voice->m_Base + played * voice->m_Rate / OutputRate - position;
+    if (voice->m_Length > 0 && voice->m_LoopCount != 0)
+    {
+        lag %= voice->m_Length;
+        if (lag < 0)
+            lag += voice->m_Length;
+        if (lag > voice->m_Length / 2)
+            lag -= voice->m_Length;
+    }
+    voice->m_Lag = std::max<int64_t>(lag, 0);
+    voice->m_LagFrom = played;
+}
+
+bool CSoundLibrary::EndHeard(CVoice* voice)
+{
+    // The mixer marks the end when it takes the last frame; the listener
+    // hears it a device buffer later.
+    return voice->m_Ended.load(std::memory_order_acquire) &&
+           m_Mixer.HeardFrame() >= voice->m_EndFrame.load(std::memory_order_relaxed);
 }
 
 int64_t CSoundLibrary::HeardSourceFrame(CVoice* voice)
 {
     if (!voice->m_Playing)
-        return voice->m_Base;
-    if (voice->m_Length > 0 && voice->m_Ended.load() && voice->m_LoopCount >= 0)
+        return voice->m_Place;
+    if (voice->m_Length > 0 && voice->m_LoopCount >= 0 && EndHeard(voice))
         return voice->m_Length;
     int64_t played = voice->m_Clock.PositionAt(m_Mixer.HeardFrame());
     // The resampler puts output frame n at source frame n × rate / 44100.
     int64_t position = voice->m_Base + played * voice->m_Rate / OutputRate;
+    if (voice->m_Lag > 0)
+        position -= std::max<int64_t>(voice->m_Lag - (played - voice->m_LagFrom) * voice->m_Rate / OutputRate, 0);
     if (voice->m_Length > 0)
+    {
         position = voice->m_LoopCount != 0 ? position % voice->m_Length : std::min(position, voice->m_Length);
-    return position;
+        if (position < 0)
+            position += voice->m_Length;
+    }
+    return std::max<int64_t>(position, 0);
 }
 
 // ---------------------------------------------------------------- [decoder]
@@ -245,6 +367,19 @@ void CSoundLibrary::DecoderLoop()
             more |= Service(voice);
             playing |= voice->m_Playing && !voice->m_EndRaised;
         }
+        for (size_t i = 0; i < m_Retired.size();)
+        {
+            CVoice* voice = m_Retired[i].first;
+            if (voice->m_Quiet.load() || voice->m_Ended.load() || SoundNowNanos() - m_Retired[i].second > RetireNanos)
+            {
+                ReleaseRun(voice);
+                delete voice;
+                m_Retired.erase(m_Retired.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+            else
+                ++i;
+        }
+        playing |= !m_Retired.empty();
         // Rings are 0.74 s deep: a 5 ms nap between rounds keeps them full
         // (and ends noticed) without a wake-up from the audio callback.
         // With nothing playing, sleep until a play.
@@ -274,7 +409,7 @@ bool CSoundLibrary::Service(CVoice* voice)
         (voice->m_Ring.Available() >= PrefillFrames || voice->m_DecodeDone.load()))
         voice->m_Attached = m_Mixer.Attach(voice);
 
-    if (voice->m_Ended.load(std::memory_order_acquire) && !voice->m_EndRaised)
+    if (!voice->m_EndRaised && EndHeard(voice))
     {
         voice->m_EndRaised = true;
         if (voice->m_Attached)
@@ -450,7 +585,7 @@ signed char FMUSIC_PlaySong(FMUSIC_MODULE* module)
 {
     return WithVoice<signed char>(module, 0, [&](CSoundLibrary& library) {
         library.StopRun(module);
-        module->m_Base = 0;
+        module->m_Place = 0;
         library.StartRun(module);
         return 1;
     });
@@ -502,8 +637,8 @@ signed char FMUSIC_FreeSong(FMUSIC_MODULE* module)
 
 signed char FMUSIC_IsFinished(FMUSIC_MODULE* module)
 {
-    return WithVoice<signed char>(module, 0, [&](CSoundLibrary&) {
-        return static_cast<signed char>(module->m_Ended.load() || (module->m_HasPlayed && !module->m_Playing));
+    return WithVoice<signed char>(module, 0, [&](CSoundLibrary& library) {
+        return static_cast<signed char>(library.EndHeard(module) || (module->m_HasPlayed && !module->m_Playing));
     });
 }
 
@@ -544,10 +679,16 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream)
     return WithVoice<int>(stream, -1, [&](CSoundLibrary& library) {
         if (stream->m_Playing && !stream->m_Ended.load())
             return 0;
+        if (stream->m_Kept && !stream->m_Ended.load())
+        {
+            library.ResumeRun(stream);
+            return 0;
+        }
+        const bool over = stream->m_Playing;
         library.StopRun(stream);
-        // Played to its end: play again from the start.
-        if (stream->m_Base >= stream->m_Length)
-            stream->m_Base = 0;
+        // Played to its end (if not yet heard to it): play again from the start.
+        if (over || stream->m_Place >= stream->m_Length)
+            stream->m_Place = 0;
         library.StartRun(stream);
         return 0;
     });
@@ -573,9 +714,21 @@ unsigned int FSOUND_Stream_GetPosition(FSOUND_STREAM* stream)
 signed char FSOUND_Stream_SetPosition(FSOUND_STREAM* stream, unsigned int position)
 {
     return WithVoice<signed char>(stream, 0, [&](CSoundLibrary& library) {
+        const int64_t place = std::min<int64_t>(position, stream->m_Length);
+        if (library.NamesStopPlace(stream, place))
+        {
+            // Where it stopped: it goes on (or will) from there, after what
+            // the device played.
+            if (stream->m_Playing)
+                library.SetLag(stream, place);
+            else
+                stream->m_Place = place;
+            return 1;
+        }
         bool playing = stream->m_Playing && !stream->m_Ended.load();
         library.StopRun(stream);
-        stream->m_Base = std::min<int64_t>(position, stream->m_Length);
+        library.ReleaseRun(stream);
+        stream->m_Place = place;
         if (playing)
             library.StartRun(stream);
         return 1;

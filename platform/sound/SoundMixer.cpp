@@ -213,25 +213,47 @@ void CSoundMixer::MixVoice(CVoiceMix* voice, int64_t outFrame, int frames)
 {
     if (voice->m_Ended.load(std::memory_order_relaxed))
         return;
-    if (voice->m_Paused.load(std::memory_order_acquire))
+    const bool hold = voice->m_Paused.load(std::memory_order_acquire) || voice->m_Held.load(std::memory_order_acquire);
+    if (voice->m_WasHeld && !hold)
+        voice->m_ResumedAt.store(voice->m_MixPos, std::memory_order_release);
+    voice->m_WasHeld = hold;
+    // Held before it ever sounded: nothing to ramp down from.
+    if (hold && voice->m_MixPos == 0)
+        voice->m_FadeStep = 0;
+    // Held, the voice takes only the frames its ramp down still needs.
+    const int want = hold ? std::min(frames, std::max(voice->m_FadeStep - 1, 0)) : frames;
+    voice->m_Quiet.store(want == 0, std::memory_order_release);
+    if (want == 0)
     {
+        voice->m_FadeStep = 0;
         voice->m_Clock.Record(outFrame, voice->m_MixPos, 0);
         return;
     }
     // Read before the ring: a short read after the decoder finished is the
     // stream's end, before it a starved ring.
     const bool decodeDone = voice->m_DecodeDone.load(std::memory_order_acquire);
-    int got = voice->m_Ring.Read(m_Scratch.data(), frames);
-    if (got < frames && !decodeDone)
+    int got = voice->m_Ring.Read(m_Scratch.data(), want);
+    if (got < want && !decodeDone)
         m_Underruns.fetch_add(1, std::memory_order_relaxed);
-    for (int i = 0; i < got * 2; ++i)
-        m_Accum[i] += m_Scratch[i];
+    int step = voice->m_FadeStep;
+    for (int i = 0; i < got; ++i)
+    {
+        step += hold ? -1 : (step < FadeFrames ? 1 : 0);
+        // At full gain exactly 1: the samples pass untouched.
+        const float gain = static_cast<float>(step) / static_cast<float>(FadeFrames);
+        m_Accum[i * 2] += m_Scratch[i * 2] * gain;
+        m_Accum[i * 2 + 1] += m_Scratch[i * 2 + 1] * gain;
+    }
+    voice->m_FadeStep = hold && step <= 1 ? 0 : step;
     voice->m_Clock.Record(outFrame, voice->m_MixPos, got);
     voice->m_MixPos += got;
     // Done is set after the last frame was written: seen together with an
     // empty ring, the last frame has just been mixed.
     if (voice->m_DecodeDone.load(std::memory_order_acquire) && voice->m_Ring.Available() == 0)
+    {
+        voice->m_EndFrame.store(outFrame + got, std::memory_order_relaxed);
         voice->m_Ended.store(true, std::memory_order_release);
+    }
 }
 
 bool CSoundMixer::Attach(CVoiceMix* voice)

@@ -16,6 +16,9 @@
 #include <vector>
 
 constexpr int OutputRate = 44100;
+// Pause, resume and stop ramp a voice's gain over this many output frames
+// (5.8 ms): a cut in the waveform is a click.
+constexpr int FadeFrames = 256;
 
 // Single-producer single-consumer ring of stereo float frames.
 class CFrameRing
@@ -67,8 +70,17 @@ struct CVoiceMix
     CFrameRing m_Ring;                     // decoder thread → mixer, at 44100 Hz
     std::atomic<bool> m_Paused{false};     // main → mixer
     std::atomic<bool> m_DecodeDone{false}; // decoder: the ring holds the last frames
+    std::atomic<bool> m_Held{false};       // main → mixer: a stopped run fades out and keeps its place
     std::atomic<bool> m_Ended{false};      // mixer: the last frame has been mixed
+    std::atomic<int64_t> m_EndFrame{0};    // mixer, before m_Ended: the output frame after the last one
+    std::atomic<int64_t> m_ResumedAt{-1};  // mixer: the voice frame at which it sounded again after a hold
+    std::atomic<bool> m_Quiet{false};      // mixer: held and ramped down to nothing
     int64_t m_MixPos = 0;                  // mixer only while in a slot
+    // Mixer only while in a slot: the gain is m_FadeStep / FadeFrames. A
+    // fading voice takes frames only while its gain is above zero, so every
+    // frame taken from the ring is heard, however quietly, and none twice.
+    int m_FadeStep = FadeFrames;
+    bool m_WasHeld = false;                // mixer only: held in the last pass
     CVoiceClock m_Clock;
 };
 

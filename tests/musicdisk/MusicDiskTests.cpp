@@ -14,6 +14,7 @@
 #include "app/App.h"
 #include "audio/Album.h"
 #include "frame/Input.h"
+#include "frame/Player.h"
 #include "frame/Timer.h"
 #include "musicdisk/Font.h"
 #include "musicdisk/MusicDisk.h"
@@ -650,4 +651,58 @@ TEST_F(OwnAlbumTest, ANewAlbumStartsAtItsFirstTrack)
     for (int i = 0; i < 200; ++i)
         Frame(0, 0, false);
     EXPECT_NE(std::string(d.m_Ticker).find("ONE"), std::string::npos) << d.m_Ticker;
+}
+
+// ---------------------------------------------------------------- requests from keys and the desktop
+
+TEST_F(MusicDiskTest, RequestsFromOutsideStopPlayAndSetTheVolume)
+{
+    REQUIRE_TRACKS(1, 2);
+    CMusicDisk& d = Create();
+    Frame(0, 0, false);
+    EXPECT_TRUE(g_PlayerState.m_Present);
+    EXPECT_EQ(g_PlayerState.m_Track, 1);
+    EXPECT_EQ(g_PlayerState.m_Title, "Day 1");
+
+    g_PlayerRequests.m_Flags = PlayerStop;
+    Frame(0, 0, false);
+    EXPECT_TRUE(d.m_Stopped);
+    EXPECT_EQ(d.m_Handle, nullptr);
+    // Stopped, nothing advances, however many frames pass.
+    for (int i = 0; i < 5; ++i)
+        Frame(0, 0, false);
+    EXPECT_EQ(d.m_TrackIndex, 0);
+    EXPECT_TRUE(g_PlayerState.m_Stopped);
+
+    // Next while stopped chooses the track; Play starts it from its beginning.
+    g_PlayerRequests.m_Flags = PlayerNext;
+    Frame(0, 0, false);
+    EXPECT_EQ(d.m_TrackIndex, 1);
+    EXPECT_EQ(d.m_Handle, nullptr);
+    g_PlayerRequests.m_Flags = PlayerPlay;
+    Frame(0, 0, false);
+    EXPECT_FALSE(d.m_Stopped);
+    ASSERT_NE(d.m_Handle, nullptr);
+    EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day2.mp3");
+
+    g_PlayerRequests.m_Flags = PlayerPlayPause;
+    Frame(0, 0, false);
+    EXPECT_TRUE(d.m_Paused);
+    g_PlayerRequests.m_Flags = PlayerPause;  // pausing twice keeps it paused
+    Frame(0, 0, false);
+    EXPECT_TRUE(d.m_Paused);
+    g_PlayerRequests.m_Flags = PlayerPlayPause;
+    Frame(0, 0, false);
+    EXPECT_FALSE(d.m_Paused);
+
+    g_PlayerRequests.m_SetVolume = 0.3f;
+    g_PlayerRequests.m_VolumeStep = 0.05f;
+    Frame(0, 0, false);
+    EXPECT_FLOAT_EQ(d.m_Volume, 0.35f);
+    g_PlayerRequests.m_VolumeStep = -2.0f;
+    Frame(0, 0, false);
+    EXPECT_EQ(d.m_Volume, 0.0f);
+    EXPECT_EQ(g_PlayerState.m_Volume, 0.0f);
+    // Taken once: the next frame asks nothing.
+    EXPECT_EQ(g_PlayerRequests.m_Flags, 0u);
 }

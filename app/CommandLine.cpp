@@ -24,12 +24,15 @@ std::string Shown(const std::string& folder)
     return out;
 }
 
-void SayPlaying(const CAlbum& album)
+// What the chosen album is, said once the player has opened (a program that
+// cannot start says only that).
+std::string s_Notice;
+
+std::string Playing(const CAlbum& album)
 {
     if (album.m_DayNames)
-        std::fprintf(stderr, "ORBA: playing the album in %s\n", Shown(album.m_Folder).c_str());
-    else
-        std::fprintf(stderr, "ORBA: playing %d tracks from %s\n", album.Count(), Shown(album.m_Folder).c_str());
+        return "ORBA: playing the album in " + Shown(album.m_Folder);
+    return "ORBA: playing " + std::to_string(album.Count()) + " tracks from " + Shown(album.m_Folder);
 }
 
 }  // namespace
@@ -99,7 +102,7 @@ bool ChooseAlbum(const std::string& named, const std::string& programFolder, std
     {
         if (!ReadAlbumFolder(named, &album, why))
             return false;
-        SayPlaying(album);
+        s_Notice = Playing(album);
         ReplaceAlbum(std::move(album));
         return true;
     }
@@ -116,7 +119,7 @@ bool ChooseAlbum(const std::string& named, const std::string& programFolder, std
         std::string notPlayable;
         if (ReadAlbumFolder(folder, &album, &notPlayable))
         {
-            SayPlaying(album);
+            s_Notice = Playing(album);
             ReplaceAlbum(std::move(album));
             return true;
         }
@@ -124,8 +127,7 @@ bool ChooseAlbum(const std::string& named, const std::string& programFolder, std
     std::string where = Shown(looked[0]);
     for (size_t i = 1; i < looked.size(); ++i)
         where += " and " + Shown(looked[i]);
-    std::fprintf(stderr, "ORBA: no album to play: looked in %s, and nothing there could be played\n",
-                 where.c_str());
+    s_Notice = "ORBA: no album to play: looked in " + where + ", and nothing there could be played";
     return true;
 }
 
@@ -142,6 +144,13 @@ void DropAlbum(const std::vector<std::string>& paths)
         std::fprintf(stderr, "ORBA: dropped: %s; playing on\n", why.c_str());
         return;
     }
-    SayPlaying(album);
+    std::fprintf(stderr, "%s\n", Playing(album).c_str());
     ReplaceAlbum(std::move(album));
+}
+
+void SayAlbumNotice()
+{
+    if (!s_Notice.empty())
+        std::fprintf(stderr, "%s\n", s_Notice.c_str());
+    s_Notice.clear();
 }

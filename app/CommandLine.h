@@ -30,6 +30,9 @@ const char* UsageText();
 // playable; a default album that plays nothing is said once on stderr and
 // kept, so the player still opens.
 bool ChooseAlbum(const std::string& named, const std::string& programFolder, std::string* why);
+// Says on stderr which album plays (or where none was found), once the
+// player has opened.
+void SayAlbumNotice();
 // The folder the running program was started from (empty when unknown).
 std::string ProgramFolder();
 // A drop on the window: a folder, or a set of files, becomes the album.

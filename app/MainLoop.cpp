@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "app/App.h"
+#include "app/CommandLine.h"
 #include "app/DebugPanel.h"
 #include "app/Desktop.h"
 #include "app/WindowIcon.h"
@@ -76,6 +77,7 @@ int RunDemo()
     // shows its box from a forked child, which must not inherit them.
     if (CreateRenderDevice())
     {
+        SayAlbumNotice();
         FSOUND_Init(44100, 32, 0);
         FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), TRUE);
         OpenDesktop();

@@ -424,13 +424,17 @@ bool InitPlatformVideo()
 {
     if (s_VideoState != 0)
         return s_VideoState > 0;
-    s_VideoState = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 ? 1 : -1;
-    if (s_VideoState > 0)
+    // Without a display SDL falls back on drivers that show nothing; the
+    // program would then run unseen. Those are for who asks for them. An X
+    // server that is there now and then refuses a connection for a moment
+    // (a busy Xvfb does): a few quick tries tell that from no display at all.
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    for (int attempt = 0; attempt < 5 && s_VideoState <= 0; ++attempt)
     {
-        // Without a display SDL falls back on drivers that show nothing; the
-        // program would then run unseen. Those are for who asks for them.
-        const char* driver = SDL_GetCurrentVideoDriver();
-        const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+        if (attempt > 0)
+            SDL_Delay(50);
+        s_VideoState = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 ? 1 : -1;
+        const char* driver = s_VideoState > 0 ? SDL_GetCurrentVideoDriver() : nullptr;
         const bool unseen = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
         if (unseen && !(asked && std::strstr(asked, driver)))
         {

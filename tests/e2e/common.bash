@@ -40,7 +40,9 @@ start_display() {
         XVFB_PID=$!
         export DISPLAY=":$n"
         for _ in $(seq 50); do
-            xdpyinfo >/dev/null 2>&1 && return 0
+            # Ours, not a server of another test still going away there.
+            kill -0 "$XVFB_PID" 2>/dev/null || break
+            xdpyinfo >/dev/null 2>&1 && kill -0 "$XVFB_PID" 2>/dev/null && return 0
             sleep 0.1
         done
         kill "$XVFB_PID" 2>/dev/null || true
@@ -192,4 +194,23 @@ press() {
     xdotool keydown "$1"
     sleep 0.25
     xdotool keyup "$1"
+}
+
+# The track the player last said it started ("ORBA: playing <n> of <m>: TEXT").
+playing() { grep "ORBA: playing [0-9]* of" "$WORK/stderr.log" | tail -n 1; }
+expect_playing() { # expect_playing "<n> of <m>: TEXT"
+    wait_for 5 bash -c "grep 'ORBA: playing [0-9]* of' '$WORK/stderr.log' | tail -n 1 | grep -qF '$1'" ||
+        fail "expected 'playing $1', last said: $(playing)"
+}
+
+# start_orba_in <folder> [env assignments...] -- [arguments...]: the program
+# started from another folder, with arguments.
+start_orba_in() {
+    local dir=$1
+    shift
+    local envs=()
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do envs+=("$1"); shift; done
+    [ "${1:-}" = -- ] && shift
+    (cd "$dir" && exec env "${envs[@]}" "$ORBA_BIN" "$@") >"$WORK/stdout.log" 2>"$WORK/stderr.log" &
+    ORBA_PID=$!
 }

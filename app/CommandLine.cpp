@@ -110,7 +110,11 @@ bool ChooseAlbum(const std::string& named, const std::string& programFolder, std
     // opened exactly as "Tamm_songs\tamm - dayN.mp3".
     std::vector<std::string> looked = {"Tamm_songs"};
     if (!programFolder.empty())
+    {
         looked.push_back((fs::path(programFolder) / "Tamm_songs").string());
+        // Installed: <prefix>/bin/orba finds <prefix>/share/orba/Tamm_songs.
+        looked.push_back((fs::path(programFolder) / ".." / "share" / "orba" / "Tamm_songs").lexically_normal().string());
+    }
     for (const std::string& folder : looked)
     {
         std::error_code error;

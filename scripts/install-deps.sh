@@ -10,7 +10,7 @@ RUN_PKGS=(
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libgles2
   libmpg123-dev libopenmpt-dev libsndfile1-dev libkissfft-dev
   libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation2
-  libglm-dev libmp3lame-dev libcairo2-dev
+  libglm-dev libmp3lame-dev libcairo2-dev libsystemd-dev
 )
 TEST_PKGS=(
   git python3 googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -19,6 +19,7 @@ TEST_PKGS=(
   python3-xlib
   xvfb xauth xfonts-base xdotool x11-utils x11-apps imagemagick sox libsox-fmt-mp3 lame mpg123
   clang libclang-rt-14-dev
+  dbus-daemon dbus-bin playerctl
 )
 case $mode in
   run) PKGS=("${RUN_PKGS[@]}") ;;

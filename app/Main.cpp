@@ -4,6 +4,7 @@
 
 #include "app/App.h"
 #include "app/CommandLine.h"
+#include "app/Recorder.h"
 
 int main(int argc, char** argv)
 {
@@ -29,6 +30,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "orba: %s\n", why.c_str());
         return 2;
     }
+    if (WantsRecording(line))
+        return RunRecording(line);
     g_Demo.m_ScreenChoice = line.m_Screen;
     return RunDemo();
 }

@@ -69,4 +69,7 @@ bool OpenRenderDevice();
 void SetUpDevice();
 CShader* CreateEffectFromMemory(const char* source, unsigned length);
 void PresentFrame();
+// PresentFrame without the present: the finished frame stays in the back
+// buffer, where a recording reads it.
+void FinishFrame();
 void ReleaseRenderDevice();

@@ -24,14 +24,14 @@ int main(int argc, char** argv)
         std::printf("orba %s\n", ORBA_VERSION);
         return 0;
     }
+    if (WantsRecording(line))
+        return RunRecording(line);
     std::string why;
     if (!ChooseAlbum(line.m_Album, ProgramFolder(), &why))
     {
         std::fprintf(stderr, "orba: %s\n", why.c_str());
         return 2;
     }
-    if (WantsRecording(line))
-        return RunRecording(line);
     g_Demo.m_ScreenChoice = line.m_Screen;
     return RunDemo();
 }

@@ -3,10 +3,12 @@
 // Sections: request, clock, progress, run
 #include "app/Recorder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "app/App.h"
@@ -173,6 +175,12 @@ int64_t TrackFrames(int first, int last, int fps, int* lastPlayable)
     for (int i = first - 1; i < last && i < g_Album.Count(); ++i)
     {
         const std::string path = g_Album.m_DayNames ? DayPath(g_Album.m_Folder, i + 1) : g_Album.m_Tracks[i].m_Path;
+        // A day that is not there is skipped quietly (the player says so once).
+        std::string file = path;
+        std::replace(file.begin(), file.end(), '\\', '/');
+        std::error_code error;
+        if (!std::filesystem::exists(file, error))
+            continue;
         CAudio::CHandle* handle = CAudio::Load(path.c_str());
         if (handle && handle->GetHandle())
         {
@@ -191,6 +199,12 @@ int RunRecording(const SCommandLine& line)
     SRecordRequest request;
     std::string why;
     if (!ParseRecordRequest(line, &request, &why))
+    {
+        std::fprintf(stderr, "orba: %s\n", why.c_str());
+        return 2;
+    }
+    // The settings are refused before the album is read; the album as the player chooses it.
+    if (!ChooseAlbum(line.m_Album, ProgramFolder(), &why))
     {
         std::fprintf(stderr, "orba: %s\n", why.c_str());
         return 2;

@@ -47,7 +47,13 @@ const char* UsageText()
            "  --windowed     open in a window without asking\n"
            "  --fullscreen   open full screen without asking\n"
            "  --help         show this and exit\n"
-           "  --version      show the version and exit\n";
+           "  --version      show the version and exit\n"
+           "\n"
+           "  --record FILE  record the show to FILE (.mp4, .mkv, .webm) without a window and exit\n"
+           "  --size WxH     the recording's frame (default 1920x1080)\n"
+           "  --fps N        the recording's frames a second (default 60)\n"
+           "  --days A-B     record only tracks A to B (default all)\n"
+           "  --lossless     record FFV1 video with FLAC sound (.mkv)\n";
 }
 
 bool ParseCommandLine(int argc, const char* const* argv, SCommandLine* line)
@@ -67,6 +73,22 @@ bool ParseCommandLine(int argc, const char* const* argv, SCommandLine* line)
             line->m_Screen = ScreenWindowed;
         else if (options && std::strcmp(arg, "--fullscreen") == 0)
             line->m_Screen = ScreenFullScreen;
+        else if (options && std::strcmp(arg, "--lossless") == 0)
+            line->m_Lossless = true;
+        else if (options && (std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--size") == 0 ||
+                             std::strcmp(arg, "--fps") == 0 || std::strcmp(arg, "--days") == 0))
+        {
+            if (i + 1 >= argc || argv[i + 1][0] == 0)
+            {
+                line->m_Error = std::string(arg) + " needs a value";
+                return false;
+            }
+            std::string* value = arg[2] == 'r' ? &line->m_Record
+                                 : arg[2] == 's' ? &line->m_RecordSize
+                                 : arg[2] == 'f' ? &line->m_RecordFps
+                                                 : &line->m_RecordDays;
+            *value = argv[++i];
+        }
         else if (options && arg[0] == '-' && arg[1] != 0)
         {
             line->m_Error = std::string("unknown option ") + arg;

@@ -17,6 +17,12 @@ struct SCommandLine
     bool m_Version = false;
     EScreenChoice m_Screen = ScreenAsk;
     std::string m_Album;   // empty: the default album
+    // --record FILE and its settings, as given (app/Recorder.cpp reads them).
+    std::string m_Record;
+    std::string m_RecordSize;
+    std::string m_RecordFps;
+    std::string m_RecordDays;
+    bool m_Lossless = false;
     std::string m_Error;   // why the line was refused
 };
 

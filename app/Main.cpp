@@ -4,6 +4,7 @@
 
 #include "app/App.h"
 #include "app/CommandLine.h"
+#include "app/Recorder.h"
 
 int main(int argc, char** argv)
 {
@@ -23,6 +24,8 @@ int main(int argc, char** argv)
         std::printf("orba %s\n", ORBA_VERSION);
         return 0;
     }
+    if (WantsRecording(line))
+        return RunRecording(line);
     std::string why;
     if (!ChooseAlbum(line.m_Album, ProgramFolder(), &why))
     {

@@ -63,9 +63,20 @@ const char TextGap[] = "                   ";
 
 }  // namespace
 
+int32_t g_FirstTrackIndex = 0;
+bool g_HideCursor = false;
+
 CMusicDisk::CMusicDisk()
 {
     StartAlbum();
+    if (g_FirstTrackIndex > 0 && g_FirstTrackIndex < g_Album.Count())
+    {
+        // The ticker reads the first track's text, not track 1's.
+        m_TrackIndex = g_FirstTrackIndex;
+        m_TextSource = TrackText(m_TrackIndex);
+        m_TextStart = m_TextSource;
+        m_TextLength = std::strlen(m_TextStart);
+    }
 
     m_Camera = new CCamera(g_VirtualWidth, g_VirtualHeight);
     m_Camera->m_Pos = D3DXVECTOR3(0.7f, 0.0f, -2.0f);

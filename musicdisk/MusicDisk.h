@@ -74,6 +74,9 @@ struct SButtonRect
 extern const SButtonRect g_ButtonRects[6];
 extern const char* const g_TrackDescriptions[30];
 extern float g_PauseIconAlpha;
+// A recording starts the player at this track (0 based) and draws no cursor.
+extern int32_t g_FirstTrackIndex;
+extern bool g_HideCursor;
 
 constexpr int TrackCount = 30;
 constexpr int EqualiserBarCount = 47;

@@ -102,7 +102,8 @@ void CMusicDisk::Render()
     RenderEqualiser();
     RenderVolume();
     RenderTicker();
-    RenderCursor();
+    if (!g_HideCursor)
+        RenderCursor();
 }
 
 void CMusicDisk::RenderInterface()

@@ -79,6 +79,17 @@ struct FSOUND_TAGS
 // library cannot play the file. Needs no FSOUND_Init.
 signed char FSOUND_ReadTags(const char* name, FSOUND_TAGS* tags);
 
+// Recording: called before FSOUND_Init, the output becomes pulled: no device
+// and no clock thread; nothing is mixed until FSOUND_PullOutput asks, and the
+// listener hears exactly what has been pulled so far (time, ends and the
+// spectrum follow the pulls, not the wall clock).
+void FSOUND_SetPulledOutput(signed char pulled);
+// Mixes the next `frames` stereo frames (after the master volume) into
+// `stereo`, waiting for the decoder so that no stream runs dry, and returns
+// once every stream that ended within them has raised its end callback.
+// False when the output is not pulled.
+signed char FSOUND_PullOutput(float* stereo, int frames);
+
 // Closes the library: output, threads, and every stream and module still
 // open (their pointers become invalid). FSOUND_Init may follow. Also run at
 // process exit.

@@ -234,6 +234,14 @@ void PresentFrame()
 {
     if (!g_Device)
         return;
+    FinishFrame();
+    g_Device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+void FinishFrame()
+{
+    if (!g_Device)
+        return;
     // The line flush runs after the application's scene has ended; bracket it.
     if (g_LineVertexCount >= 2)
     {
@@ -247,7 +255,6 @@ void PresentFrame()
         DrawScreenRect(0.0f, 0.0f, g_ScreenWidth, g_ScreenHeight, static_cast<uint32_t>(g_ScreenFade) << 24);
         g_Device->EndScene();
     }
-    g_Device->Present(nullptr, nullptr, nullptr, nullptr);
 }
 
 void ReleaseRenderDevice()

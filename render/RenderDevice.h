@@ -71,4 +71,7 @@ CShader* CreateEffectFromMemory(const char* source, unsigned length);
 void PresentFrame();
 // Window to full screen and back (F11): the same scaled picture as at start.
 void ToggleFullScreen();
+// PresentFrame without the present: the finished frame stays in the back
+// buffer, where a recording reads it.
+void FinishFrame();
 void ReleaseRenderDevice();

@@ -11,6 +11,7 @@ RUN_PKGS=(
   libmpg123-dev libopenmpt-dev libsndfile1-dev libkissfft-dev
   libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation2
   libglm-dev libmp3lame-dev libcairo2-dev libsystemd-dev
+  libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev
 )
 TEST_PKGS=(
   git python3 googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -18,6 +19,8 @@ TEST_PKGS=(
   # python3-xlib: the tests ask a window to close as a window manager would.
   python3-xlib
   xvfb xauth xfonts-base xdotool x11-utils x11-apps imagemagick sox libsox-fmt-mp3 lame mpg123
+  # ffprobe and ffmpeg read the recordings back.
+  ffmpeg
   clang libclang-rt-14-dev
   dbus-daemon dbus-bin playerctl
 )

@@ -126,6 +126,9 @@ public:
     bool EndHeard(CVoice* voice);
     int64_t HeardSourceFrame(CVoice* voice);
     void Wake() { m_Wake.notify_one(); }
+    // A pulled output: returns once every playing voice can give `frames`
+    // (or has given its last) and every end reached has been raised.
+    void Settle(int frames);
 
     CSoundMixer m_Mixer;
     CSoundOutput m_Output;
@@ -156,6 +159,7 @@ FSOUND_DSPUNIT g_FFTUnit;
 float g_SoundGain = 1.0f;
 bool g_SoundForceSilent = false;
 double g_SoundSilentSpeed = 1.0;
+bool g_SoundPulled = false;
 
 // The library is never closed by the program: close it at exit, before the
 // statics it uses go, so no thread outlives main.
@@ -169,7 +173,10 @@ CSoundLibrary::CSoundLibrary(bool tryDevice)
 {
     m_Mixer.SetGain(g_SoundGain);
     m_Output.SetSilentSpeed(g_SoundSilentSpeed);
-    m_Output.Start(&m_Mixer, tryDevice);
+    // A pulled output has no thread of its own: the recorder is its clock.
+    m_Mixer.SetPulled(g_SoundPulled);
+    if (!g_SoundPulled)
+        m_Output.Start(&m_Mixer, tryDevice);
     m_Decoder = std::thread([this] { DecoderLoop(); });
 }
 
@@ -352,6 +359,36 @@ int64_t CSoundLibrary::HeardSourceFrame(CVoice* voice)
             position += voice->m_Length;
     }
     return std::max<int64_t>(position, 0);
+}
+
+void CSoundLibrary::Settle(int frames)
+{
+    for (;;)
+    {
+        bool ready = true;
+        {
+            std::lock_guard<std::mutex> lock(m_Lock);
+            for (CVoice* voice : m_Voices)
+            {
+                if (!voice->m_Playing || voice->m_EndRaised)
+                    continue;
+                // The decoder attaches a voice once its ring is primed, and
+                // raises an end on its next round: both must have happened
+                // before the next frames are mixed, as they would have in
+                // real time.
+                if (voice->m_Ended.load() || !voice->m_Attached)
+                    ready = false;
+                else if (!voice->m_Paused.load() && voice->m_Ring.Available() < frames && !voice->m_DecodeDone.load())
+                    ready = false;
+                if (!ready)
+                    break;
+            }
+        }
+        if (ready)
+            return;
+        Wake();
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
 }
 
 // ---------------------------------------------------------------- [decoder]
@@ -793,6 +830,30 @@ signed char FSOUND_ReadTags(const char* name, FSOUND_TAGS* tags)
     };
     copy(title, tags->title);
     copy(artist, tags->artist);
+    return 1;
+}
+
+void FSOUND_SetPulledOutput(signed char pulled)
+{
+    g_SoundPulled = pulled != 0;
+}
+
+signed char FSOUND_PullOutput(float* stereo, int frames)
+{
+    CSoundLibrary* library = g_SoundLibrary;
+    if (!library || !g_SoundPulled || frames < 0 || (frames > 0 && !stereo))
+        return 0;
+    // In the mixer's own chunks, so that a voice's ring never has to hold
+    // more than it can.
+    constexpr int Chunk = 1024;
+    for (int done = 0; done < frames;)
+    {
+        const int n = std::min(Chunk, frames - done);
+        library->Settle(n);
+        library->m_Mixer.Mix(stereo + static_cast<size_t>(done) * 2, n, 0, OutputRate);
+        done += n;
+    }
+    library->Settle(0);
     return 1;
 }
 

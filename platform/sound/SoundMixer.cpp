@@ -321,6 +321,8 @@ bool CSoundMixer::OutputClock(int64_t* blockFrame, int* blockFrames, double* mix
 
 int64_t CSoundMixer::HeardFrame() const
 {
+    if (m_Pulled.load(std::memory_order_relaxed))
+        return m_Mixed.load(std::memory_order_acquire);
     for (;;)
     {
         uint32_t before = m_ClockSeq.load(std::memory_order_acquire);

@@ -101,6 +101,8 @@ public:
 
     // Main thread.
     void SetGain(float gain) { m_Gain.store(gain, std::memory_order_relaxed); }
+    // A pulled output (recording): the listener hears the end of what was mixed.
+    void SetPulled(bool pulled) { m_Pulled.store(pulled); }
     // Output frame the listener hears now.
     int64_t HeardFrame() const;
     int64_t MixedFrames() const { return m_Mixed.load(std::memory_order_acquire); }
@@ -130,6 +132,7 @@ private:
     std::atomic<int64_t> m_Mixed{0};
     std::atomic<int64_t> m_Underruns{0};
     std::atomic<float> m_Gain{1.0f};
+    std::atomic<bool> m_Pulled{false};
     std::unique_ptr<std::atomic<float>[]> m_History;
     std::atomic<CFrameRing*> m_Capture{nullptr};
     std::unique_ptr<CFrameRing> m_CaptureRing; // main thread owns

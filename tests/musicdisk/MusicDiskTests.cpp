@@ -706,3 +706,34 @@ TEST_F(MusicDiskTest, RequestsFromOutsideStopPlayAndSetTheVolume)
     // Taken once: the next frame asks nothing.
     EXPECT_EQ(g_PlayerRequests.m_Flags, 0u);
 }
+
+// ---------------------------------------------------------------- recording
+
+TEST_F(MusicDiskTest, ARecordingStartsAtItsFirstDayWithThatDaysText)
+{
+    REQUIRE_TRACKS(1, 2, 3);
+    g_FirstTrackIndex = 2;
+    CMusicDisk& d = Create();
+    g_FirstTrackIndex = 0;
+    EXPECT_EQ(d.m_TrackIndex, 2);
+    EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day3.mp3");
+    EXPECT_EQ(d.m_TextSource, g_TrackDescriptions[2]);
+}
+
+TEST_F(MusicDiskRenderTest, ARecordingDrawsNoCursor)
+{
+    Create();
+    g_Input.m_MouseX = 300;
+    g_Input.m_MouseY = 200;
+    const auto shown = Render();
+    g_HideCursor = true;
+    const auto hidden = Render();
+    g_HideCursor = false;
+    // The same frame without the two squares of the cursor.
+    ASSERT_EQ(hidden.size() + 2, shown.size());
+    for (const SDraw& draw : hidden)
+    {
+        if (!draw.m_Texture && draw.m_Call)
+            EXPECT_NE(VertexFloats(*draw.m_Call, 0)[0], 292.0f);
+    }
+}

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# orba --record on a machine with no display: two short generated days
+# recorded from the loading screen to the end of the last; the film's streams,
+# frame count and sound length read back with ffprobe; two recordings of the
+# same album decode to the same frames; Ctrl-C leaves a playable film; bad
+# settings, an unwritable folder and a full disk leave nothing under the name.
+source "$(dirname "$0")/common.bash"
+unset DISPLAY WAYLAND_DISPLAY
+
+FPS=30
+mkdir -p "$WORK/Tamm_songs" "$WORK/out"
+sox -n -r 44100 -c 2 "$WORK/d1.wav" synth 2 sine 440 vol 0.5
+sox -n -r 44100 -c 2 "$WORK/d2.wav" synth 1.5 sine 660 vol 0.5
+lame --quiet "$WORK/d1.wav" "$WORK/Tamm_songs/tamm - day1.mp3"
+lame --quiet "$WORK/d2.wav" "$WORK/Tamm_songs/tamm - day2.mp3"
+TRACKS_S=3.5  # the tracks' own lengths (lame's delay and padding are cut by the player)
+
+record() { # record <file> [options...]: records in the work folder, stderr in record.log
+    (cd "$WORK" && "$ORBA_BIN" --record "$@" 2>"$WORK/record.log")
+}
+probe() { ffprobe -v error "$@"; }
+summary() { tr '\r' '\n' <"$WORK/record.log" | grep '^ORBA: recorded' || fail "no summary: $(cat "$WORK/record.log")"; }
+
+# ---- a film of both days
+record "$WORK/out/film.mp4" --size 320x240 --fps $FPS || fail "recording failed: $(cat "$WORK/record.log")"
+[ -f "$WORK/out/film.mp4" ] || fail "no film"
+ls -A "$WORK/out" | grep -q orba-part && fail "temporary file left behind"
+tr '\r' '\n' <"$WORK/record.log" | grep -qE '^ *100%  [0-9]+/[0-9]+ frames  [0-9.]+x real time  0:00 left' ||
+    fail "no progress line"
+read -r frames loading < <(summary | sed -E 's/^ORBA: recorded ([0-9]+) frames \(([0-9]+) of loading\).*/\1 \2/')
+[ "$(probe -show_entries stream=codec_type -of csv=p=0 "$WORK/out/film.mp4" | sort | tr '\n' ' ')" = "audio video " ] ||
+    fail "streams: $(probe -show_entries stream=codec_type -of csv=p=0 "$WORK/out/film.mp4")"
+counted=$(probe -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$WORK/out/film.mp4")
+[ "$counted" = "$frames" ] || fail "the film holds $counted frames, the recorder wrote $frames"
+# The show's length: the loading screen, then each day to its end; each change
+# of track waits for the next frame, so at most one frame a day more.
+python3 - "$frames" "$loading" "$FPS" "$TRACKS_S" <<'PY' || fail "frame count $frames with $loading of loading"
+import sys
+frames, loading, fps, tracks = int(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3]), float(sys.argv[4])
+expected = loading + tracks * fps
+sys.exit(0 if loading > 0 and expected <= frames <= expected + 2 else 1)
+PY
+audio=$(probe -select_streams a:0 -show_entries stream=duration -of csv=p=0 "$WORK/out/film.mp4")
+python3 - "$audio" "$loading" "$FPS" "$TRACKS_S" <<'PY' || fail "sound lasts $audio s with $loading frames of loading"
+import sys
+audio, loading, fps, tracks = float(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3]), float(sys.argv[4])
+expected = loading / fps + tracks
+# Within a frame a day, and AAC's last frame of 1024 samples.
+sys.exit(0 if abs(audio - expected) <= 2.0 / fps + 1024 / 44100 else 1)
+PY
+# The sound starts with the first day, not before: silence through the loading screen.
+silence_end=$(ffmpeg -v info -i "$WORK/out/film.mp4" -af silencedetect=n=-50dB:d=0.1 -f null - 2>&1 |
+    grep -o 'silence_end: [0-9.]*' | head -n 1 | cut -d' ' -f2)
+python3 -c "import sys; sys.exit(0 if abs($silence_end - $loading / $FPS) < 0.03 else 1)" ||
+    fail "the first day is heard at $silence_end s, the player opened at $loading / $FPS s"
+
+# ---- the same album again: the same frames
+record "$WORK/out/again.mp4" --size 320x240 --fps $FPS || fail "second recording failed"
+ffmpeg -v error -i "$WORK/out/film.mp4" -map 0:v -f framemd5 "$WORK/a.md5"
+ffmpeg -v error -i "$WORK/out/again.mp4" -map 0:v -f framemd5 "$WORK/b.md5"
+cmp -s <(grep -v '^#' "$WORK/a.md5") <(grep -v '^#' "$WORK/b.md5") || fail "two recordings differ"
+
+# ---- one day only, lossless
+record "$WORK/out/day2.mkv" --size 160x120 --fps $FPS --days 2-2 --lossless || fail "lossless: $(cat "$WORK/record.log")"
+[ "$(probe -show_entries stream=codec_name -of csv=p=0 "$WORK/out/day2.mkv" | tr '\n' ' ')" = "ffv1 flac " ] ||
+    fail "lossless codecs: $(probe -show_entries stream=codec_name -of csv=p=0 "$WORK/out/day2.mkv")"
+read -r frames2 loading2 < <(summary | sed -E 's/^ORBA: recorded ([0-9]+) frames \(([0-9]+) of loading\).*/\1 \2/')
+[ "$frames2" -ge $((loading2 + 45)) ] && [ "$frames2" -le $((loading2 + 46)) ] ||
+    fail "day 2 alone: $frames2 frames with $loading2 of loading"
+
+# ---- Ctrl-C: a playable film up to the last frame written
+(cd "$WORK" && exec "$ORBA_BIN" --record "$WORK/out/cut.mkv" --size 160x120 --fps $FPS 2>"$WORK/record.log") &
+pid=$!
+sleep 3
+kill -INT "$pid"
+wait "$pid" || fail "interrupted recording exited $?: $(cat "$WORK/record.log")"
+read -r cut _ < <(summary | sed -E 's/^ORBA: recorded ([0-9]+) frames \(([0-9]+) of loading\).*/\1 \2/')
+[ "$cut" -gt 0 ] && [ "$cut" -lt "$frames" ] || fail "interrupted at $cut frames"
+counted=$(probe -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$WORK/out/cut.mkv")
+[ "$counted" = "$cut" ] || fail "the interrupted film holds $counted frames of $cut"
+
+# ---- refusals: one line, exit 2, nothing written
+for args in "$WORK/out/x.avi" "$WORK/out/x.mp4 --size 0x0" "$WORK/out/x.mp4 --size 100000x600" \
+    "$WORK/out/x.mp4 --size 321x240" "$WORK/out/x.mp4 --fps 0" "$WORK/out/x.mp4 --fps 1000" \
+    "$WORK/out/x.mp4 --days 3-4" "$WORK/out/x.mp4 --days 2-31" "$WORK/out/x.mp4 --lossless"; do
+    code=0
+    record $args || code=$?
+    [ "$code" = 2 ] || fail "--record $args exited $code, not 2"
+    # One line of refusal (after the album's own line, for days it does not have).
+    [ "$(grep -vc '^ORBA: playing' "$WORK/record.log")" = 1 ] || fail "--record $args said: $(cat "$WORK/record.log")"
+    [ ! -e "$WORK/out/x.avi" ] && [ ! -e "$WORK/out/x.mp4" ] || fail "--record $args wrote a file"
+done
+
+# ---- failures on the way: exit 1, one line, no film, an old film untouched
+code=0
+record "$WORK/no/such/folder/x.mp4" --size 160x120 || code=$?
+[ "$code" = 1 ] && [ "$(grep -vc '^ORBA: playing' "$WORK/record.log")" = 1 ] || fail "unwritable folder: $code: $(cat "$WORK/record.log")"
+echo "old film" >"$WORK/out/full.mkv"
+code=0
+(ulimit -f 100 && record "$WORK/out/full.mkv" --size 320x240 --lossless) || code=$?
+[ "$code" = 1 ] || fail "a full disk exited $code: $(cat "$WORK/record.log")"
+tr '\r' '\n' <"$WORK/record.log" | grep -q '^orba: cannot write' || fail "a full disk said: $(cat "$WORK/record.log")"
+[ "$(cat "$WORK/out/full.mkv")" = "old film" ] || fail "the old film was overwritten"
+ls -A "$WORK/out" | grep -q orba-part && fail "temporary file left behind after a full disk"
+echo "PASS"

@@ -734,6 +734,8 @@ TEST_F(MusicDiskRenderTest, ARecordingDrawsNoCursor)
     for (const SDraw& draw : hidden)
     {
         if (!draw.m_Texture && draw.m_Call)
+        {
             EXPECT_NE(VertexFloats(*draw.m_Call, 0)[0], 292.0f);
+        }
     }
 }

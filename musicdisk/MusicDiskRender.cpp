@@ -107,8 +107,11 @@ void CMusicDisk::Render()
 
 void CMusicDisk::RenderInterface()
 {
-    DrawImage(OverlayId, 0.0f, 0.0f, White);
-    DrawImage(InterfaceId, 0.0f, 0.0f, White);
+    // Most of the skin's texels are fully opaque or fully clear, and the
+    // interface hides much of the overlay: drawn square by square.
+    const CTexture* interface = GetTexture(InterfaceId);
+    DrawImageInTiles(GetTexture(OverlayId), 0.0f, 0.0f, interface);
+    DrawImageInTiles(interface, 0.0f, 0.0f, nullptr);
 
     // Two digits, 01 to 30 (a zero flag beside the precision would add nothing).
     const int number = m_TrackIndex + 1;

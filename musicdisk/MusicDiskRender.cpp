@@ -136,17 +136,19 @@ void CMusicDisk::RenderEqualiser()
         return;
     int heights[EqualiserBarCount];
     ComputeEqualiserHeights(spectrum, m_Paused, heights);
-    const CTexture* texture = GetTexture(EqualiserId);
+    // Each bar and its mirror, all in one draw.
+    STexturedRect bars[2 * EqualiserBarCount];
     float x = 8.0f;
     for (int k = 0; k < EqualiserBarCount; ++k)
     {
         const float h = static_cast<float>(heights[k]);
         const float y = 592.0f - h;
         // The texture wraps every 3 pixels: two dark rows, one white.
-        DrawTexturedRectUV(texture, x, y, 4.0f, h, 0.0f, 0.0f, 1.0f, h / 3.0f, White);
-        DrawTexturedRectUV(texture, g_VirtualWidth - x - 5.0f, y, 4.0f, h, 0.0f, 0.0f, 1.0f, h / 3.0f, White);
+        bars[2 * k] = {x, y, 4.0f, h, 0.0f, 0.0f, 1.0f, h / 3.0f};
+        bars[2 * k + 1] = {g_VirtualWidth - x - 5.0f, y, 4.0f, h, 0.0f, 0.0f, 1.0f, h / 3.0f};
         x += 5.0f;
     }
+    DrawTexturedRectsUV(GetTexture(EqualiserId), bars, 2 * EqualiserBarCount, White);
 }
 
 void CMusicDisk::RenderVolume()

@@ -169,6 +169,29 @@ void DrawTexturedRectUV(const CTexture* texture, float x, float y, float w, floa
                       color, color);
 }
 
+void DrawTexturedRectsUV(const CTexture* texture, const STexturedRect* rects, int count, uint32_t color)
+{
+    if (!texture || !texture->IsValid() || count <= 0)
+        return;
+    static std::vector<SVertexPosTColTex> s_Vertices;
+    s_Vertices.clear();
+    for (int i = 0; i < count; ++i)
+    {
+        const STexturedRect& r = rects[i];
+        // The corners of DrawTexturedStrip, its two triangles in the order
+        // the strip makes them.
+        const float left = r.x * g_ScaleX, top = r.y * g_ScaleY;
+        const float x0 = left - 0.5f, y0 = top - 0.5f;
+        const float x1 = left + r.w * g_ScaleX - 0.5f, y1 = top + r.h * g_ScaleY - 0.5f;
+        const float u1 = r.u + r.du, v1 = r.v + r.dv;
+        const SVertexPosTColTex a{x0, y1, 0.0f, 1.0f, color, r.u, v1}, b{x0, y0, 0.0f, 1.0f, color, r.u, r.v},
+            c{x1, y1, 0.0f, 1.0f, color, u1, v1}, d{x1, y0, 0.0f, 1.0f, color, u1, r.v};
+        s_Vertices.insert(s_Vertices.end(), {a, b, c, c, b, d});
+    }
+    DrawPrimitives(VD_PosTColTex, "PosColTex2D", texture->m_Texture, true, D3DPT_TRIANGLELIST,
+                   UINT(s_Vertices.size() / 3), s_Vertices.data(), sizeof(SVertexPosTColTex));
+}
+
 void DrawImageInTiles(const CTexture* texture, float x, float y, const CTexture* cover)
 {
     if (!texture || !texture->IsValid() || !g_Device)

@@ -630,40 +630,43 @@ TEST_F(MusicDiskRenderTest, EqualiserBarsAndTheirMirrorsStandOnRow592)
     GetTexture(224) = bar.get();
     FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
     Create();
+    // The bars come in one draw, six corners each: bottom left, top left,
+    // bottom right, bottom right, top left, top right.
+    auto corner = [](const SDraw& d, int bar, int corner) { return VertexFloats(*d.m_Call, 6 * bar + corner); };
     // Until the tone is heard, every bar is at its least (3).
-    std::vector<SDraw> bars;
+    std::vector<SDraw> draws;
     float tallest = 0.0f;
     for (int i = 0; i < 200 && tallest <= 3.0f; ++i)
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        bars = With(Render(), bar.get());
-        for (const SDraw& b : bars)
-            tallest = std::max(tallest, b.Height());
+        draws = With(Render(), bar.get());
+        ASSERT_EQ(draws.size(), 1u);
+        ASSERT_EQ(draws[0].m_Call->m_B, 2u * 2u * EqualiserBarCount);  // triangles
+        for (int b = 0; b < 2 * EqualiserBarCount; ++b)
+            tallest = std::max(tallest, corner(draws[0], b, 0)[1] - corner(draws[0], b, 1)[1]);
     }
     FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 0);
     GetTexture(224) = nullptr;
     EXPECT_GT(tallest, 100.0f);
-    ASSERT_EQ(bars.size(), 2u * EqualiserBarCount);
+    const SDraw& d = draws[0];
     for (int k = 0; k < EqualiserBarCount; ++k)
     {
-        const SDraw& left = bars[size_t(2 * k)];
-        const SDraw& right = bars[size_t(2 * k + 1)];
         const float x = 8.0f + 5.0f * float(k);
-        const float h = left.Height();
-        EXPECT_FLOAT_EQ(left.Left(), x) << k;
-        EXPECT_FLOAT_EQ(right.Left(), 800.0f - x - 5.0f) << k;
-        EXPECT_FLOAT_EQ(right.Height(), h) << k;
+        const float h = corner(d, 2 * k, 0)[1] - corner(d, 2 * k, 1)[1];
         EXPECT_EQ(std::fmod(h, 3.0f), 0.0f) << k;
-        for (const SDraw* b : {&left, &right})
+        for (int b : {2 * k, 2 * k + 1})
         {
-            EXPECT_FLOAT_EQ(b->Width(), 4.0f) << k;
-            EXPECT_FLOAT_EQ(b->Top(), 592.0f - h) << k;
+            const float left = b == 2 * k ? x : 800.0f - x - 5.0f;
+            EXPECT_FLOAT_EQ(corner(d, b, 1)[0] + 0.5f, left) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 5)[0] - corner(d, b, 1)[0], 4.0f) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 1)[1] + 0.5f, 592.0f - h) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 0)[1] + 0.5f, 592.0f) << b;
             // The 3-row texture repeats down the bar from its top: one
             // repeat every three pixels, the whole width.
-            EXPECT_FLOAT_EQ(VertexFloats(*b->m_Call, 1)[5], 0.0f) << k;
-            EXPECT_FLOAT_EQ(VertexFloats(*b->m_Call, 1)[6], 0.0f) << k;
-            EXPECT_FLOAT_EQ(VertexFloats(*b->m_Call, 0)[6], h / 3.0f) << k;
-            EXPECT_FLOAT_EQ(VertexFloats(*b->m_Call, 3)[5], 1.0f) << k;
+            EXPECT_FLOAT_EQ(corner(d, b, 1)[5], 0.0f) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 1)[6], 0.0f) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 0)[6], h / 3.0f) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 5)[5], 1.0f) << b;
         }
     }
 }

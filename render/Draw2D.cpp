@@ -65,7 +65,7 @@ void DrawStrip(VertexDecl decl, const char* technique, IDirect3DTexture9* textur
     DrawPrimitives(decl, technique, texture, setTexture, D3DPT_TRIANGLESTRIP, 2, vertices, stride);
 }
 
-// ---------------------------------------------------------------- squares of texels
+// Squares of texels for DrawImageInTiles.
 
 constexpr unsigned AlphaTile = 8;
 

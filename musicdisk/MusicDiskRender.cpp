@@ -108,8 +108,11 @@ void CMusicDisk::Render()
 
 void CMusicDisk::RenderInterface()
 {
-    DrawImage(OverlayId, 0.0f, 0.0f, White);
-    DrawImage(InterfaceId, 0.0f, 0.0f, White);
+    // Most of the skin's texels are fully opaque or fully clear, and the
+    // interface hides much of the overlay: drawn square by square.
+    const CTexture* interface = GetTexture(InterfaceId);
+    DrawImageInTiles(GetTexture(OverlayId), 0.0f, 0.0f, interface);
+    DrawImageInTiles(interface, 0.0f, 0.0f, nullptr);
 
     // Two digits, 01 to 30 (a zero flag beside the precision would add nothing).
     const int number = m_TrackIndex + 1;
@@ -134,17 +137,19 @@ void CMusicDisk::RenderEqualiser()
         return;
     int heights[EqualiserBarCount];
     ComputeEqualiserHeights(spectrum, m_Paused, heights);
-    const CTexture* texture = GetTexture(EqualiserId);
+    // Each bar and its mirror, all in one draw.
+    STexturedRect bars[2 * EqualiserBarCount];
     float x = 8.0f;
     for (int k = 0; k < EqualiserBarCount; ++k)
     {
         const float h = static_cast<float>(heights[k]);
         const float y = 592.0f - h;
         // The texture wraps every 3 pixels: two dark rows, one white.
-        DrawTexturedRectUV(texture, x, y, 4.0f, h, 0.0f, 0.0f, 1.0f, h / 3.0f, White);
-        DrawTexturedRectUV(texture, g_VirtualWidth - x - 5.0f, y, 4.0f, h, 0.0f, 0.0f, 1.0f, h / 3.0f, White);
+        bars[2 * k] = {x, y, 4.0f, h, 0.0f, 0.0f, 1.0f, h / 3.0f};
+        bars[2 * k + 1] = {g_VirtualWidth - x - 5.0f, y, 4.0f, h, 0.0f, 0.0f, 1.0f, h / 3.0f};
         x += 5.0f;
     }
+    DrawTexturedRectsUV(GetTexture(EqualiserId), bars, 2 * EqualiserBarCount, White);
 }
 
 void CMusicDisk::RenderVolume()

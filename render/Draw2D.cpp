@@ -1,5 +1,9 @@
 #include "render/Draw2D.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "frame/AppState.h"
 #include "render/Shader.h"
 #include "render/Camera.h"
@@ -29,9 +33,9 @@ ID3DXEffect* Effect2D()
     return g_Effect2D ? g_Effect2D->m_Effect : nullptr;
 }
 
-// Shared tail of every rectangle: states, technique, parameters, one strip.
-void DrawStrip(VertexDecl decl, const char* technique, IDirect3DTexture9* texture, bool setTexture,
-               const void* vertices, unsigned stride)
+// Shared tail of every rectangle: states, technique, parameters, the draw.
+void DrawPrimitives(VertexDecl decl, const char* technique, IDirect3DTexture9* texture, bool setTexture,
+                    D3DPRIMITIVETYPE type, UINT count, const void* vertices, unsigned stride, bool blend = true)
 {
     ID3DXEffect* effect = Effect2D();
     if (!g_Device || !effect)
@@ -39,7 +43,7 @@ void DrawStrip(VertexDecl decl, const char* technique, IDirect3DTexture9* textur
     g_Device->SetVertexDeclaration(g_VertexDecls[decl]);
     g_Device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
     g_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    g_Device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    g_Device->SetRenderState(D3DRS_ALPHABLENDENABLE, blend ? TRUE : FALSE);
     effect->SetTechnique(technique);
     if (setTexture)
         effect->SetTexture("g_Texture", texture);
@@ -49,10 +53,69 @@ void DrawStrip(VertexDecl decl, const char* technique, IDirect3DTexture9* textur
     for (UINT p = 0; p < passes; ++p)
     {
         effect->BeginPass(p);
-        g_Device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, stride);
+        g_Device->DrawPrimitiveUP(type, count, vertices, stride);
         effect->EndPass();
     }
     effect->End();
+}
+
+void DrawStrip(VertexDecl decl, const char* technique, IDirect3DTexture9* texture, bool setTexture,
+               const void* vertices, unsigned stride)
+{
+    DrawPrimitives(decl, technique, texture, setTexture, D3DPT_TRIANGLESTRIP, 2, vertices, stride);
+}
+
+// Squares of texels for DrawImageInTiles.
+
+constexpr unsigned AlphaTile = 8;
+
+enum : uint8_t
+{
+    TileClear,
+    TileMixed,
+    TileOpaque
+};
+
+// The class of every AlphaTile square, row by row; empty when the texels
+// cannot be read.
+const std::vector<uint8_t>& AlphaTiles(const CTexture* texture)
+{
+    std::vector<uint8_t>& tiles = texture->m_AlphaTiles;
+    if (!tiles.empty() || !texture->IsValid())
+        return tiles;
+    D3DLOCKED_RECT locked;
+    if (FAILED(texture->m_Texture->LockRect(0, &locked, nullptr, 0)) || !locked.pBits)
+        return tiles;
+    const unsigned w = texture->m_Width, h = texture->m_Height;
+    const unsigned cols = (w + AlphaTile - 1) / AlphaTile, rows = (h + AlphaTile - 1) / AlphaTile;
+    std::vector<uint8_t> seen(size_t(cols) * rows, 0);  // bit 0: some clear, bit 1: some opaque, bit 2: between
+    for (unsigned y = 0; y < h; ++y)
+    {
+        const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
+                                                            size_t(y) * unsigned(locked.Pitch));
+        uint8_t* out = &seen[size_t(y / AlphaTile) * cols];
+        for (unsigned x = 0; x < w; ++x)
+        {
+            const uint32_t a = row[x] >> 24;
+            out[x / AlphaTile] |= a == 0 ? 1 : a == 255 ? 2 : 4;
+        }
+    }
+    texture->m_Texture->UnlockRect(0);
+    tiles.resize(seen.size());
+    for (size_t i = 0; i < seen.size(); ++i)
+        tiles[i] = seen[i] == 1 ? TileClear : seen[i] == 2 ? TileOpaque : TileMixed;
+    return tiles;
+}
+
+bool BlendsOver()
+{
+    // Leaving out and drawing unblended give the same pixels only for
+    // "source alpha over".
+    DWORD op = 0, src = 0, dst = 0;
+    g_Device->GetRenderState(D3DRS_BLENDOP, &op);
+    g_Device->GetRenderState(D3DRS_SRCBLEND, &src);
+    g_Device->GetRenderState(D3DRS_DESTBLEND, &dst);
+    return op == D3DBLENDOP_ADD && src == D3DBLEND_SRCALPHA && dst == D3DBLEND_INVSRCALPHA;
 }
 
 void DrawTexturedStrip(const CTexture* texture, float x0, float y0, float x1, float y1, float u0, float v0, float u1,
@@ -104,6 +167,117 @@ void DrawTexturedRectUV(const CTexture* texture, float x, float y, float w, floa
     const float x0 = x * g_ScaleX, y0 = y * g_ScaleY;
     DrawTexturedStrip(texture, x0, y0, x0 + w * g_ScaleX, y0 + h * g_ScaleY, u, v, u + du, v + dv, color, color,
                       color, color);
+}
+
+void DrawTexturedRectsUV(const CTexture* texture, const STexturedRect* rects, int count, uint32_t color)
+{
+    if (!texture || !texture->IsValid() || count <= 0)
+        return;
+    static std::vector<SVertexPosTColTex> s_Vertices;
+    s_Vertices.clear();
+    for (int i = 0; i < count; ++i)
+    {
+        const STexturedRect& r = rects[i];
+        // The corners of DrawTexturedStrip, its two triangles in the order
+        // the strip makes them.
+        const float left = r.x * g_ScaleX, top = r.y * g_ScaleY;
+        const float x0 = left - 0.5f, y0 = top - 0.5f;
+        const float x1 = left + r.w * g_ScaleX - 0.5f, y1 = top + r.h * g_ScaleY - 0.5f;
+        const float u1 = r.u + r.du, v1 = r.v + r.dv;
+        const SVertexPosTColTex a{x0, y1, 0.0f, 1.0f, color, r.u, v1}, b{x0, y0, 0.0f, 1.0f, color, r.u, r.v},
+            c{x1, y1, 0.0f, 1.0f, color, u1, v1}, d{x1, y0, 0.0f, 1.0f, color, u1, r.v};
+        s_Vertices.insert(s_Vertices.end(), {a, b, c, c, b, d});
+    }
+    DrawPrimitives(VD_PosTColTex, "PosColTex2D", texture->m_Texture, true, D3DPT_TRIANGLELIST,
+                   UINT(s_Vertices.size() / 3), s_Vertices.data(), sizeof(SVertexPosTColTex));
+}
+
+void DrawImageInTiles(const CTexture* texture, float x, float y, const CTexture* cover)
+{
+    if (!texture || !texture->IsValid() || !g_Device)
+        return;
+    const float w = static_cast<float>(texture->m_Width), h = static_cast<float>(texture->m_Height);
+    const std::vector<uint8_t>& tiles = AlphaTiles(texture);
+    if (tiles.empty() || g_ScaleX != 1.0f || g_ScaleY != 1.0f || x != std::floor(x) || y != std::floor(y) ||
+        !BlendsOver())
+    {
+        DrawTexturedRect(x, y, w, h, texture, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF);
+        return;
+    }
+    const std::vector<uint8_t>* hiding = nullptr;
+    if (cover && cover->IsValid() && cover->m_Width == texture->m_Width && cover->m_Height == texture->m_Height &&
+        !AlphaTiles(cover).empty())
+        hiding = &cover->m_AlphaTiles;
+
+    // Runs of squares of one class along each row of squares, and the same
+    // run in the rows below it, as one rectangle each: the opaque ones in one
+    // draw, the mixed ones in another.
+    struct SRun
+    {
+        unsigned m_C0, m_C1, m_R0;
+        uint8_t m_Class;
+    };
+    static std::vector<SVertexPosTColTex> s_Opaque, s_Mixed;
+    static std::vector<SRun> s_Open, s_Next;
+    s_Opaque.clear();
+    s_Mixed.clear();
+    s_Open.clear();
+    const unsigned cols = (texture->m_Width + AlphaTile - 1) / AlphaTile;
+    const unsigned rows = (texture->m_Height + AlphaTile - 1) / AlphaTile;
+    auto emit = [&](const SRun& run, unsigned r1) {
+        const float tx0 = float(run.m_C0 * AlphaTile), tx1 = std::min(float(run.m_C1 * AlphaTile), w);
+        const float ty0 = float(run.m_R0 * AlphaTile), ty1 = std::min(float(r1 * AlphaTile), h);
+        // Half a pixel back, as DrawTexturedStrip does.
+        const float x0 = x + tx0 - 0.5f, x1 = x + tx1 - 0.5f, y0 = y + ty0 - 0.5f, y1 = y + ty1 - 0.5f;
+        const float u0 = tx0 / w, u1 = tx1 / w, v0 = ty0 / h, v1 = ty1 / h;
+        const uint32_t c = 0xFFFFFFFF;
+        const SVertexPosTColTex a{x0, y0, 0.0f, 1.0f, c, u0, v0}, b{x1, y0, 0.0f, 1.0f, c, u1, v0},
+            d{x0, y1, 0.0f, 1.0f, c, u0, v1}, e{x1, y1, 0.0f, 1.0f, c, u1, v1};
+        std::vector<SVertexPosTColTex>& out = run.m_Class == TileOpaque ? s_Opaque : s_Mixed;
+        out.insert(out.end(), {a, b, d, b, e, d});
+    };
+    for (unsigned r = 0; r <= rows; ++r)
+    {
+        // This row's runs (none past the last row), each continuing an open
+        // rectangle of the same columns and class or opening one.
+        s_Next.clear();
+        size_t o = 0;
+        unsigned start = 0;
+        uint8_t run = TileClear;
+        for (unsigned c = 0; r < rows && c <= cols; ++c)
+        {
+            uint8_t k = TileClear;
+            if (c < cols)
+            {
+                const size_t i = size_t(r) * cols + c;
+                k = hiding && (*hiding)[i] == TileOpaque ? uint8_t(TileClear) : tiles[i];
+            }
+            if (k == run)
+                continue;
+            if (run != TileClear)
+            {
+                while (o < s_Open.size() && s_Open[o].m_C0 < start)
+                    emit(s_Open[o++], r);
+                if (o < s_Open.size() && s_Open[o].m_C0 == start && s_Open[o].m_C1 == c && s_Open[o].m_Class == run)
+                    s_Next.push_back(s_Open[o++]);
+                else
+                    s_Next.push_back({start, c, r, run});
+            }
+            run = k;
+            start = c;
+        }
+        while (o < s_Open.size())
+            emit(s_Open[o++], r);
+        std::swap(s_Open, s_Next);
+    }
+    if (!s_Opaque.empty())
+        DrawPrimitives(VD_PosTColTex, "PosColTex2D", texture->m_Texture, true, D3DPT_TRIANGLELIST,
+                       UINT(s_Opaque.size() / 3), s_Opaque.data(), sizeof(SVertexPosTColTex), false);
+    if (!s_Mixed.empty())
+        DrawPrimitives(VD_PosTColTex, "PosColTex2D", texture->m_Texture, true, D3DPT_TRIANGLELIST,
+                       UINT(s_Mixed.size() / 3), s_Mixed.data(), sizeof(SVertexPosTColTex), true);
+    // Blending is left on, as after every rectangle.
+    g_Device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
 }
 
 void DrawScreenRect(float x, float y, float w, float h, uint32_t color)

@@ -23,6 +23,19 @@ void DrawTexturedRect(float x, float y, float w, float h, const CTexture* textur
                       uint32_t c2, uint32_t c3);
 void DrawTexturedRectUV(const CTexture* texture, float x, float y, float w, float h, float u, float v, float du,
                         float dv, uint32_t color);
+// Rectangles of one texture in one draw, each as DrawTexturedRectUV draws it.
+struct STexturedRect
+{
+    float x, y, w, h, u, v, du, dv;
+};
+void DrawTexturedRectsUV(const CTexture* texture, const STexturedRect* rects, int count, uint32_t color);
+// The texture at its own size at (x, y) in white: the same pixels as
+// DrawTexturedRect, for less work. Squares of texels all transparent are left
+// out (blending would keep what is under them), squares all opaque are drawn
+// without blending, and squares that `cover` (the same size, drawn next at the
+// same place) hides entirely are left out. Scaled or between pixels it is one
+// rectangle as DrawTexturedRect.
+void DrawImageInTiles(const CTexture* texture, float x, float y, const CTexture* cover);
 void DrawScreenRect(float x, float y, float w, float h, uint32_t color);
 // Appends one line; false (and nothing added) when the batch is full.
 bool AddLine(const D3DXVECTOR3& from, const D3DXVECTOR3& to, uint32_t color);

@@ -2,6 +2,7 @@
 // Holders of what the device made from content: a texture and an effect.
 // Each releases its device object with it. Main thread only.
 #include <cstdint>
+#include <vector>
 
 #include "platform/D3DX9.h"
 
@@ -16,6 +17,9 @@ public:
     uint32_t m_Width = 0;
     uint32_t m_Height = 0;
     IDirect3DTexture9* m_Texture = nullptr;
+    // How opaque each square of texels is, read from the texels the first
+    // time DrawImageInTiles needs it (the texels never change).
+    mutable std::vector<uint8_t> m_AlphaTiles;
 };
 
 class CShader

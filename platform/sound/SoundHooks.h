@@ -15,6 +15,8 @@ void FSOUND_Test_ForceSilentOutput(bool force);
 // The silent output's pace: 1 is real time (the default).
 void FSOUND_Test_SetSilentSpeed(double speed);
 bool FSOUND_Test_IsSilentOutput();
+// The gain the last FSOUND_SetSFXMasterVolume gave the mix (1 before any).
+float FSOUND_Test_MasterGain();
 // The device stops taking data, as a removed device does.
 void FSOUND_Test_SimulateDeviceLoss();
 // Keeps up to `frames` stereo frames of the final output (after the master

@@ -888,6 +888,11 @@ bool FSOUND_Test_IsSilentOutput()
     return g_SoundLibrary && g_SoundLibrary->m_Output.IsSilent();
 }
 
+float FSOUND_Test_MasterGain()
+{
+    return g_SoundGain;
+}
+
 void FSOUND_Test_SimulateDeviceLoss()
 {
     if (g_SoundLibrary)

@@ -105,6 +105,19 @@ TEST_F(MainLoopTest, FrameRunsBeforePresentAndTheSnapshotComesLast)
     EXPECT_TRUE(g_Input.IsKeyDown('A'));
 }
 
+TEST_F(MainLoopTest, PresentStillRunsWhenTheDemoCannotBeginItsScene)
+{
+    // A lost device refuses the scene; the present is what tells the device
+    // layer to try again, so it must come every frame all the same.
+    g_App = &g_Demo;
+    g_Demo.Init();
+    m_Device->m_FailBeginScene = true;
+    AdvanceManualClock(16);
+    MainLoopIteration(m_Msg);
+    g_Demo.Shutdown();
+    EXPECT_EQ(m_Device->Names(), (std::vector<std::string>{"BeginScene", "Present"}));
+}
+
 TEST_F(MainLoopTest, QuitMessageEndsTheLoop)
 {
     PostQuitMessage(0);

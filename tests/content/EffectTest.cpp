@@ -99,6 +99,14 @@ TEST_F(EffectTest, CreateEffectByIdSetsClassLayerAndLifetime)
     EXPECT_FALSE(loading->m_Ended);
     delete loading;
     EXPECT_TRUE(g_EffectManager.m_Running.empty());
+
+    CEffect* disk = CreateEffect(1, 4, 10000.0f);
+    ASSERT_NE(disk, nullptr);
+    EXPECT_NE(dynamic_cast<CMusicDisk*>(disk), nullptr);
+    EXPECT_EQ(disk->m_ClassId, 1);
+    EXPECT_EQ(disk->m_Layer, 4u);
+    EXPECT_EQ(disk->m_TimeLeft, 10000.0f);
+    delete disk;
 }
 
 TEST_F(EffectTest, CountDownEndsOnceAtZero)

@@ -108,10 +108,22 @@ TEST_F(LoadingTest, BrokenImageGivesARecordThatIsNeverDrawn)
     delete broken;
 }
 
-TEST_F(LoadingTest, LookupOfAnUnloadedIdIsNull)
+TEST_F(LoadingTest, LookupOfAnUnloadedIdAddsItsOwnNullEntry)
 {
-    EXPECT_EQ(GetTexture(228), nullptr);
-    EXPECT_EQ(GetShader(999), nullptr);
+    // Each id gets a slot of its own that stays where it is: what is stored
+    // through one lookup is found by the next.
+    CTexture*& slot = GetTexture(228);
+    EXPECT_EQ(slot, nullptr);
+    EXPECT_EQ(&GetTexture(228), &slot);
+    EXPECT_NE(&GetTexture(230), &slot);
+    CShader*& shader = GetShader(999);
+    EXPECT_EQ(shader, nullptr);
+    EXPECT_NE(&GetShader(998), &shader);
+    CTexture* texture = new CTexture;
+    slot = texture;
+    EXPECT_EQ(GetTexture(228), texture);
+    EXPECT_EQ(GetTexture(230), nullptr);
+    ReleaseResources();  // deletes it
 }
 
 TEST_F(LoadingTest, ShowOpensFadesLoadsEverySixteenthFrameAndCloses)
@@ -153,6 +165,9 @@ TEST_F(LoadingTest, ShowOpensFadesLoadsEverySixteenthFrameAndCloses)
     }
     EXPECT_EQ(closing, 4);
     EXPECT_EQ(g_ScreenFade, 255);
+    // The frame in which the screen queued its own removal still began with
+    // it running: no show time passed.
+    EXPECT_EQ(g_Demo.m_ShowTime, 0.0f);
     // The next frame starts the music disk's row.
     EXPECT_EQ(g_Demo.m_ScheduleIndex, 1);
 }
@@ -178,6 +193,15 @@ TEST_F(LoadingTest, RenderClearsWhiteThenPictureThenBar)
     EXPECT_EQ(VertexFloats(*draws[1], 1)[0], 42.0f + 359.0f);
     EXPECT_EQ(VertexFloats(*draws[1], 2)[1], 527.0f);
     EXPECT_EQ(VertexColor(*draws[1], 0, 16), 0x60FFFFFFu);
+
+    // Full: 718 wide, ending at x 760.
+    loading->m_Progress = 1.0f;
+    m_Device->ClearLog();
+    loading->Render();
+    const auto full = m_Device->Calls("DrawPrimitiveUP");
+    ASSERT_EQ(full.size(), 2u);
+    EXPECT_EQ(VertexFloats(*full[1], 1)[0], 760.0f);
+    EXPECT_EQ(VertexFloats(*full[1], 3)[0], 760.0f);
 }
 
 TEST_F(LoadingTest, SecondLoadingScreenAfterRestartClosesWithinSixteenFrames)

@@ -3,6 +3,7 @@
 // output) on generated mp3 files and the recording device.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -19,6 +20,7 @@
 #include "musicdisk/Font.h"
 #include "musicdisk/MusicDisk.h"
 #include "platform/FMOD.h"
+#include "platform/sound/SoundHooks.h"
 #include "render/Camera.h"
 #include "render/RenderDevice.h"
 #include "support/RecordingDevice.h"
@@ -409,6 +411,62 @@ TEST_F(MusicDiskTest, FadeIgnoresASecondChangeAndTakesTheCurrentText)
     EXPECT_EQ(std::string(d.m_Ticker), std::string(165, ' ') + std::string(g_TrackDescriptions[2], 4));
 }
 
+TEST_F(MusicDiskTest, CameraCirclesTheBlobAlongItsPathThroughShowTime)
+{
+    CMusicDisk& d = Create();
+    const double degree = 3.14159265358979 / 180.0;
+    for (double t : {0.0, 7.5, 31.0, 123.4})
+    {
+        g_TimeMs = t * 1000.0;
+        d.Update(0.0f);
+        // Two units from the centre at a pitch that swings up to 45 degrees
+        // and a yaw that winds up with time, looking at a focus that wanders
+        // a quarter unit about a point below the centre.
+        const double pitch = 45.0 * degree * std::sin(0.13 * t) * std::sin(0.19 * t);
+        const double yaw = 0.1 * t * std::sin(0.1 * t);
+        const CCamera& c = *d.m_Camera;
+        EXPECT_NEAR(c.m_Pos.x, 2.0 * std::cos(pitch) * std::sin(yaw), 1e-4) << t;
+        EXPECT_NEAR(c.m_Pos.y, -2.0 * std::sin(pitch), 1e-4) << t;
+        EXPECT_NEAR(c.m_Pos.z, -2.0 * std::cos(pitch) * std::cos(yaw), 1e-4) << t;
+        EXPECT_NEAR(c.m_Focus.x, 0.25 * std::sin(0.16 * t), 1e-5) << t;
+        EXPECT_FLOAT_EQ(c.m_Focus.y, -0.7f) << t;
+        EXPECT_NEAR(c.m_Focus.z, 0.25 * std::sin(0.12 * t), 1e-5) << t;
+        // The view in force is the look-at of this frame's position and
+        // focus: the eye at the origin, the focus straight ahead on -z, no roll.
+        const D3DXMATRIX& v = c.m_View;
+        auto viewed = [&v](const D3DXVECTOR3& p, int k) {
+            return p.x * v[0][k] + p.y * v[1][k] + p.z * v[2][k] + v[3][k];
+        };
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(viewed(c.m_Pos, k), 0.0f, 1e-5f) << t;
+        EXPECT_NEAR(viewed(c.m_Focus, 0), 0.0f, 1e-5f) << t;
+        EXPECT_NEAR(viewed(c.m_Focus, 1), 0.0f, 1e-5f) << t;
+        EXPECT_LT(viewed(c.m_Focus, 2), -1.0f) << t;
+        EXPECT_NEAR(v[1][0], 0.0f, 1e-6f) << t;
+    }
+    // At show time 0: straight in front, 2 units back, looking 0.7 down.
+    g_TimeMs = 0.0;
+    d.Update(0.0f);
+    EXPECT_EQ(d.m_Camera->m_Pos, D3DXVECTOR3(0.0f, 0.0f, -2.0f));
+}
+
+TEST_F(MusicDiskTest, GrooveVolumeIsHeardFromTheFollowingFrame)
+{
+    CMusicDisk& d = Create();
+    auto gain = [](int volume) { return std::pow(volume / 255.0f, 3.0f); };
+    Frame(0, 0, false);
+    EXPECT_NEAR(FSOUND_Test_MasterGain(), gain(216), 1e-6f);  // 0.85 of 255
+    Frame(564, 380, true);  // the press itself sets nothing
+    Frame(564, 380, true);  // held at the groove's left end
+    EXPECT_EQ(d.m_Volume, 0.0f);
+    EXPECT_NEAR(FSOUND_Test_MasterGain(), gain(216), 1e-6f);
+    Frame(664, 380, true);  // the middle: 0 is heard now, 0.5 is only set
+    EXPECT_EQ(FSOUND_Test_MasterGain(), 0.0f);
+    EXPECT_EQ(d.m_Volume, 0.5f);
+    Frame(0, 0, false);
+    EXPECT_NEAR(FSOUND_Test_MasterGain(), gain(127), 1e-6f);
+}
+
 // Drawing. Draws are told apart by the texture bound before them.
 namespace {
 
@@ -736,6 +794,54 @@ TEST_F(MusicDiskRenderTest, ARecordingDrawsNoCursor)
         if (!draw.m_Texture && draw.m_Call)
         {
             EXPECT_NE(VertexFloats(*draw.m_Call, 0)[0], 292.0f);
+        }
+    }
+}
+
+TEST_F(MusicDiskRenderTest, EqualiserBarsAndTheirMirrorsStandOnRow592)
+{
+    REQUIRE_TRACKS(1);
+    const auto bar = MakeImage(4, 4);
+    GetTexture(224) = bar.get();
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
+    Create();
+    // The bars come in one draw, six corners each: bottom left, top left,
+    // bottom right, bottom right, top left, top right.
+    auto corner = [](const SDraw& d, int bar, int corner) { return VertexFloats(*d.m_Call, 6 * bar + corner); };
+    // Until the tone is heard, every bar is at its least (3).
+    std::vector<SDraw> draws;
+    float tallest = 0.0f;
+    for (int i = 0; i < 200 && tallest <= 3.0f; ++i)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        draws = With(Render(), bar.get());
+        ASSERT_EQ(draws.size(), 1u);
+        ASSERT_EQ(draws[0].m_Call->m_B, 2u * 2u * EqualiserBarCount);  // triangles
+        for (int b = 0; b < 2 * EqualiserBarCount; ++b)
+            tallest = std::max(tallest, corner(draws[0], b, 0)[1] - corner(draws[0], b, 1)[1]);
+    }
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 0);
+    GetTexture(224) = nullptr;
+    EXPECT_GT(tallest, 100.0f);
+    const SDraw& d = draws[0];
+    for (int k = 0; k < EqualiserBarCount; ++k)
+    {
+        const float x = 8.0f + 5.0f * float(k);
+        const float h = corner(d, 2 * k, 0)[1] - corner(d, 2 * k, 1)[1];
+        EXPECT_EQ(std::fmod(h, 3.0f), 0.0f) << k;
+        for (int b : {2 * k, 2 * k + 1})
+        {
+            const float left = b == 2 * k ? x : 800.0f - x - 5.0f;
+            EXPECT_FLOAT_EQ(corner(d, b, 1)[0] + 0.5f, left) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 5)[0] - corner(d, b, 1)[0], 4.0f) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 1)[1] + 0.5f, 592.0f - h) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 0)[1] + 0.5f, 592.0f) << b;
+            // The 3-row texture repeats down the bar from its top: one
+            // repeat every three pixels, the whole width.
+            EXPECT_FLOAT_EQ(corner(d, b, 1)[5], 0.0f) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 1)[6], 0.0f) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 0)[6], h / 3.0f) << b;
+            EXPECT_FLOAT_EQ(corner(d, b, 5)[5], 1.0f) << b;
         }
     }
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "content/ResourceManager.h"
 #include "render/Camera.h"
 #include "render/RenderDevice.h"
@@ -42,6 +45,62 @@ TEST(DeviceSetupTest, FixedStatesInOrderAndElevenFormats)
     EXPECT_FLOAT_EQ(g_OrthoMatrix[3][0], -1.0f);
     EXPECT_FLOAT_EQ(g_OrthoMatrix[3][1], 1.0f);
     RemoveRecordingDevice();
+}
+
+// Hands out recording devices of a given pixel shader version and keeps the
+// presentation parameters it was asked for.
+class CRecordingD3D : public IDirect3D9
+{
+public:
+    void Release() override {}
+    HRESULT CreateDevice(UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS* params,
+                         IDirect3DDevice9** device) override
+    {
+        m_Params = *params;
+        auto* recording = new CRecordingDevice;
+        recording->m_PixelShaderMajor = m_PixelShaderMajor;
+        *device = recording;
+        return D3D_OK;
+    }
+    D3DPRESENT_PARAMETERS m_Params{};
+    int m_PixelShaderMajor = 3;
+};
+
+// Opens the device through OpenRenderDevice on a recording Direct3D; what
+// it printed on stderr (an unshowable message box says so there).
+std::string OpenOnRecordingD3D(CRecordingD3D& d3d)
+{
+    ResetProgramState();
+    WNDCLASSEXA wc;
+    wc.cbSize = 48;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "Demo";
+    RegisterClassExA(&wc);
+    g_D3D = &d3d;
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(OpenRenderDevice());
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ReleaseRenderDevice();
+    UnregisterClassA("Demo", nullptr);
+    return said;
+}
+
+TEST(DeviceSetupTest, VSyncPresentsEveryBlankAndAnOldPixelShaderIsWarnedOf)
+{
+    // No display: the warning box cannot come up and says so on stderr
+    // instead of waiting for a click.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    CRecordingD3D d3d;
+    g_VSync = true;
+    d3d.m_PixelShaderMajor = 2;
+    EXPECT_EQ(OpenOnRecordingD3D(d3d).find("message box"), std::string::npos);
+    EXPECT_EQ(d3d.m_Params.PresentationInterval, D3DPRESENT_INTERVAL_ONE);
+    g_VSync = false;
+    d3d.m_PixelShaderMajor = 1;
+    EXPECT_NE(OpenOnRecordingD3D(d3d).find("message box"), std::string::npos);
+    EXPECT_EQ(d3d.m_Params.PresentationInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
+    ResetProgramState();
 }
 
 TEST(DeviceSetupTest, StridesMatchTheElementLists)
@@ -107,11 +166,23 @@ TEST(CameraTest, DegenerateUpStaysUntilAProperOne)
     camera.m_Pos = {0, 5, 0};
     camera.m_Up = {0, 1, 0};  // parallel to the viewing direction
     camera.UpdateView();
+    // Nothing replaces it: the view keeps its viewing axis and loses its
+    // sideways and upward ones.
+    EXPECT_EQ(camera.m_Up, D3DXVECTOR3(0, 1, 0));
+    for (int r = 0; r < 3; ++r)
+    {
+        EXPECT_EQ(camera.m_View[r][0], 0.0f) << r;
+        EXPECT_EQ(camera.m_View[r][1], 0.0f) << r;
+        EXPECT_EQ(camera.m_View[r][2], r == 1 ? 1.0f : 0.0f) << r;
+    }
+    EXPECT_EQ(camera.m_View[3][2], -5.0f);
     camera.m_Up = {0, 0, 1};
     camera.UpdateView();
+    // Right is -x, up is +z, back is +y.
+    const float expected[4][4] = {{-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 1, 0, 0}, {0, 0, -5, 1}};
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
-            EXPECT_TRUE(std::isfinite(camera.m_View[r][c]));
+            EXPECT_FLOAT_EQ(camera.m_View[r][c], expected[r][c]) << r << c;
 }
 
 }  // namespace

@@ -91,6 +91,8 @@ TEST(DeviceSetupTest, VSyncPresentsEveryBlankAndAnOldPixelShaderIsWarnedOf)
     // instead of waiting for a click.
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
+    // The window itself, without a display, needs the driver asked for.
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
     CRecordingD3D d3d;
     g_VSync = true;
     d3d.m_PixelShaderMajor = 2;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/App.h"
+#include "audio/Album.h"
 #include "frame/Timer.h"
 #include "content/ResourceManager.h"
 #include "musicdisk/Font.h"
@@ -18,6 +19,7 @@
 #include "platform/sound/SoundHooks.h"
 #include "render/Draw2D.h"
 #include "render/RenderDevice.h"
+#include "support/AudioTestFiles.h"
 #include "support/RealDevice.h"
 #include "visualiser/IsoSurface.h"
 #include "visualiser/Metaballs.h"
@@ -96,6 +98,39 @@ void BM_PlayerFrame(benchmark::State& state)
 }
 BENCHMARK(BM_PlayerFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
+// The same frame while a track plays (20 s of pink noise through the silent
+// output at real-time pace): the equaliser moves and the blob swells as it
+// does with music, where the frame above shows the smallest blob.
+void BM_PlayerFramePlaying(benchmark::State& state)
+{
+    SPlayer& p = Player();
+    if (!p.m_Ok)
+    {
+        state.SkipWithError("no OpenGL 3.3");
+        return;
+    }
+    CAlbum album;
+    album.m_DayNames = false;
+    album.m_Tracks.push_back({TestFile("noise20.wav").m_Path, "NOISE", "NOISE", ""});
+    ReplaceAlbum(std::move(album));
+    double t = 0.0;
+    for (auto _ : state)
+    {
+        t += 16.7;
+        g_TimeMs = t;
+        g_DeltaTime = 0.0167f;
+        g_Device->BeginScene();
+        g_Device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        g_Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 0.0f, 0);
+        p.m_Disk->Update(0.0167f);
+        p.m_Disk->Render();
+        g_Device->EndScene();
+        Finish();
+    }
+    state.counters["triangles"] = double(p.m_Disk->m_IsoSurface->IndexCount() / 3);
+}
+BENCHMARK(BM_PlayerFramePlaying)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
 void BM_MeshRebuild(benchmark::State& state)
 {
     SPlayer& p = Player();
@@ -164,6 +199,67 @@ void BM_Equaliser(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Equaliser)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_Skin(benchmark::State& state)
+{
+    SPlayer& p = Player();
+    if (!p.m_Ok)
+    {
+        state.SkipWithError("no OpenGL 3.3");
+        return;
+    }
+    for (auto _ : state)
+    {
+        g_Device->BeginScene();
+        DrawImageInTiles(GetTexture(222), 0.0f, 0.0f, GetTexture(223));
+        DrawImageInTiles(GetTexture(223), 0.0f, 0.0f, nullptr);
+        g_Device->EndScene();
+        Finish();
+    }
+}
+BENCHMARK(BM_Skin)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_BlobDraw(benchmark::State& state)
+{
+    SPlayer& p = Player();
+    if (!p.m_Ok)
+    {
+        state.SkipWithError("no OpenGL 3.3");
+        return;
+    }
+    const std::vector<float> spectrum = MusicSpectrum();
+    ComputeBallStrengths(spectrum.data(), p.m_Disk->m_Balls);
+    ComputeBallPaths(16.7 * 600, p.m_Disk->m_Balls);
+    p.m_Disk->m_IsoSurface->BuildMesh();
+    for (auto _ : state)
+    {
+        g_Device->BeginScene();
+        g_Device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        p.m_Disk->m_IsoSurface->Draw();
+        g_Device->EndScene();
+        Finish();
+    }
+}
+BENCHMARK(BM_BlobDraw)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_ClearPresent(benchmark::State& state)
+{
+    SPlayer& p = Player();
+    if (!p.m_Ok)
+    {
+        state.SkipWithError("no OpenGL 3.3");
+        return;
+    }
+    for (auto _ : state)
+    {
+        g_Device->BeginScene();
+        g_Device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        g_Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 0.0f, 0);
+        g_Device->EndScene();
+        Finish();
+    }
+}
+BENCHMARK(BM_ClearPresent)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

@@ -96,8 +96,14 @@ void ComputeEqualiserHeights(const float* spectrum, bool paused, int heights[Equ
 
 void CMusicDisk::Render()
 {
+    // The skin's opaque parts first, so that the blob is shaded only where
+    // it can be seen; then the blob, then the rest of the skin over it.
+    const CTexture* overlay = GetTexture(OverlayId);
+    const CTexture* interface = GetTexture(InterfaceId);
+    DrawLayersInTiles(overlay, interface, 0.0f, 0.0f, ELayerPass::Under);
     if (m_IsoSurface)
         m_IsoSurface->Draw();
+    DrawLayersInTiles(overlay, interface, 0.0f, 0.0f, ELayerPass::Over);
     RenderInterface();
     RenderEqualiser();
     RenderVolume();
@@ -108,11 +114,7 @@ void CMusicDisk::Render()
 
 void CMusicDisk::RenderInterface()
 {
-    // Most of the skin's texels are fully opaque or fully clear, and the
-    // interface hides much of the overlay: drawn square by square.
-    const CTexture* interface = GetTexture(InterfaceId);
-    DrawImageInTiles(GetTexture(OverlayId), 0.0f, 0.0f, interface);
-    DrawImageInTiles(interface, 0.0f, 0.0f, nullptr);
+    // The skin itself is drawn around the blob (see Render).
 
     // Two digits, 01 to 30 (a zero flag beside the precision would add nothing).
     const int number = m_TrackIndex + 1;

@@ -35,13 +35,14 @@ ID3DXEffect* Effect2D()
 
 // Shared tail of every rectangle: states, technique, parameters, the draw.
 void DrawPrimitives(VertexDecl decl, const char* technique, IDirect3DTexture9* texture, bool setTexture,
-                    D3DPRIMITIVETYPE type, UINT count, const void* vertices, unsigned stride, bool blend = true)
+                    D3DPRIMITIVETYPE type, UINT count, const void* vertices, unsigned stride, bool blend = true,
+                    bool depthWrite = false)
 {
     ID3DXEffect* effect = Effect2D();
     if (!g_Device || !effect)
         return;
     g_Device->SetVertexDeclaration(g_VertexDecls[decl]);
-    g_Device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    g_Device->SetRenderState(D3DRS_ZWRITEENABLE, depthWrite ? TRUE : FALSE);
     g_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     g_Device->SetRenderState(D3DRS_ALPHABLENDENABLE, blend ? TRUE : FALSE);
     effect->SetTechnique(technique);
@@ -65,7 +66,7 @@ void DrawStrip(VertexDecl decl, const char* technique, IDirect3DTexture9* textur
     DrawPrimitives(decl, technique, texture, setTexture, D3DPT_TRIANGLESTRIP, 2, vertices, stride);
 }
 
-// Squares of texels for DrawImageInTiles.
+// Squares of texels for the tiled drawing of images.
 
 constexpr unsigned AlphaTile = 8;
 
@@ -192,91 +193,177 @@ void DrawTexturedRectsUV(const CTexture* texture, const STexturedRect* rects, in
                    UINT(s_Vertices.size() / 3), s_Vertices.data(), sizeof(SVertexPosTColTex));
 }
 
-void DrawImageInTiles(const CTexture* texture, float x, float y, const CTexture* cover)
-{
-    if (!texture || !texture->IsValid() || !g_Device)
-        return;
-    const float w = static_cast<float>(texture->m_Width), h = static_cast<float>(texture->m_Height);
-    const std::vector<uint8_t>& tiles = AlphaTiles(texture);
-    if (tiles.empty() || g_ScaleX != 1.0f || g_ScaleY != 1.0f || x != std::floor(x) || y != std::floor(y) ||
-        !BlendsOver())
-    {
-        DrawTexturedRect(x, y, w, h, texture, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF);
-        return;
-    }
-    const std::vector<uint8_t>* hiding = nullptr;
-    if (cover && cover->IsValid() && cover->m_Width == texture->m_Width && cover->m_Height == texture->m_Height &&
-        !AlphaTiles(cover).empty())
-        hiding = &cover->m_AlphaTiles;
+namespace {
 
-    // Runs of squares of one class along each row of squares, and the same
-    // run in the rows below it, as one rectangle each: the opaque ones in one
-    // draw, the mixed ones in another.
+// Rectangles of texel squares: runs along each row of squares, and the same
+// run in the rows below it, merged into one rectangle each. `inside(i)` says
+// whether square i (row by row) belongs; each rectangle becomes two
+// triangles at (x, y), half a pixel back as DrawTexturedStrip draws them.
+template <class FInside>
+void MergeTiles(const CTexture* texture, float x, float y, FInside inside, std::vector<SVertexPosTColTex>& out)
+{
     struct SRun
     {
         unsigned m_C0, m_C1, m_R0;
-        uint8_t m_Class;
     };
-    static std::vector<SVertexPosTColTex> s_Opaque, s_Mixed;
     static std::vector<SRun> s_Open, s_Next;
-    s_Opaque.clear();
-    s_Mixed.clear();
     s_Open.clear();
+    out.clear();
+    const float w = static_cast<float>(texture->m_Width), h = static_cast<float>(texture->m_Height);
     const unsigned cols = (texture->m_Width + AlphaTile - 1) / AlphaTile;
     const unsigned rows = (texture->m_Height + AlphaTile - 1) / AlphaTile;
     auto emit = [&](const SRun& run, unsigned r1) {
         const float tx0 = float(run.m_C0 * AlphaTile), tx1 = std::min(float(run.m_C1 * AlphaTile), w);
         const float ty0 = float(run.m_R0 * AlphaTile), ty1 = std::min(float(r1 * AlphaTile), h);
-        // Half a pixel back, as DrawTexturedStrip does.
         const float x0 = x + tx0 - 0.5f, x1 = x + tx1 - 0.5f, y0 = y + ty0 - 0.5f, y1 = y + ty1 - 0.5f;
         const float u0 = tx0 / w, u1 = tx1 / w, v0 = ty0 / h, v1 = ty1 / h;
         const uint32_t c = 0xFFFFFFFF;
         const SVertexPosTColTex a{x0, y0, 0.0f, 1.0f, c, u0, v0}, b{x1, y0, 0.0f, 1.0f, c, u1, v0},
             d{x0, y1, 0.0f, 1.0f, c, u0, v1}, e{x1, y1, 0.0f, 1.0f, c, u1, v1};
-        std::vector<SVertexPosTColTex>& out = run.m_Class == TileOpaque ? s_Opaque : s_Mixed;
         out.insert(out.end(), {a, b, d, b, e, d});
     };
     for (unsigned r = 0; r <= rows; ++r)
     {
         // This row's runs (none past the last row), each continuing an open
-        // rectangle of the same columns and class or opening one.
+        // rectangle of the same columns or opening one.
         s_Next.clear();
         size_t o = 0;
         unsigned start = 0;
-        uint8_t run = TileClear;
+        bool in = false;
         for (unsigned c = 0; r < rows && c <= cols; ++c)
         {
-            uint8_t k = TileClear;
-            if (c < cols)
-            {
-                const size_t i = size_t(r) * cols + c;
-                k = hiding && (*hiding)[i] == TileOpaque ? uint8_t(TileClear) : tiles[i];
-            }
-            if (k == run)
+            const bool k = c < cols && inside(size_t(r) * cols + c);
+            if (k == in)
                 continue;
-            if (run != TileClear)
+            if (in)
             {
                 while (o < s_Open.size() && s_Open[o].m_C0 < start)
                     emit(s_Open[o++], r);
-                if (o < s_Open.size() && s_Open[o].m_C0 == start && s_Open[o].m_C1 == c && s_Open[o].m_Class == run)
+                if (o < s_Open.size() && s_Open[o].m_C0 == start && s_Open[o].m_C1 == c)
                     s_Next.push_back(s_Open[o++]);
                 else
-                    s_Next.push_back({start, c, r, run});
+                    s_Next.push_back({start, c, r});
             }
-            run = k;
+            in = k;
             start = c;
         }
         while (o < s_Open.size())
             emit(s_Open[o++], r);
         std::swap(s_Open, s_Next);
     }
-    if (!s_Opaque.empty())
-        DrawPrimitives(VD_PosTColTex, "PosColTex2D", texture->m_Texture, true, D3DPT_TRIANGLELIST,
-                       UINT(s_Opaque.size() / 3), s_Opaque.data(), sizeof(SVertexPosTColTex), false);
-    if (!s_Mixed.empty())
-        DrawPrimitives(VD_PosTColTex, "PosColTex2D", texture->m_Texture, true, D3DPT_TRIANGLELIST,
-                       UINT(s_Mixed.size() / 3), s_Mixed.data(), sizeof(SVertexPosTColTex), true);
+}
+
+// The squares merged, drawn in one draw: blended, or not and nearest in depth.
+enum class ETileDraw
+{
+    Blend,
+    Replace,
+    ReplaceNearest
+};
+
+template <class FInside>
+void DrawTiles(const CTexture* texture, float x, float y, ETileDraw how, FInside inside)
+{
+    static std::vector<SVertexPosTColTex> s_Vertices;
+    MergeTiles(texture, x, y, inside, s_Vertices);
+    if (s_Vertices.empty())
+        return;
+    DWORD zEnable = 0, zFunc = 0;
+    if (how == ETileDraw::ReplaceNearest)
+    {
+        // Depth 0 wherever the result cannot show what is drawn later beneath
+        // it: 3D drawn next fails its depth test there before it is shaded.
+        g_Device->GetRenderState(D3DRS_ZENABLE, &zEnable);
+        g_Device->GetRenderState(D3DRS_ZFUNC, &zFunc);
+        g_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+        g_Device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+    }
+    DrawPrimitives(VD_PosTColTex, "PosColTex2D", texture->m_Texture, true, D3DPT_TRIANGLELIST,
+                   UINT(s_Vertices.size() / 3), s_Vertices.data(), sizeof(SVertexPosTColTex),
+                   how == ETileDraw::Blend, how == ETileDraw::ReplaceNearest);
+    if (how == ETileDraw::ReplaceNearest)
+    {
+        g_Device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+        g_Device->SetRenderState(D3DRS_ZFUNC, zFunc);
+        g_Device->SetRenderState(D3DRS_ZENABLE, zEnable);
+    }
+}
+
+// Whether squares can stand for the whole image: at its own size, on whole
+// pixels, its texels readable, blended "over".
+bool CanDrawInTiles(const CTexture* texture, float x, float y)
+{
+    return texture && texture->IsValid() && g_Device && !AlphaTiles(texture).empty() && g_ScaleX == 1.0f &&
+           g_ScaleY == 1.0f && x == std::floor(x) && y == std::floor(y) && BlendsOver();
+}
+
+void DrawWhole(const CTexture* texture, float x, float y)
+{
+    if (texture && texture->IsValid())
+        DrawTexturedRect(x, y, float(texture->m_Width), float(texture->m_Height), texture, 0xFFFFFFFF, 0xFFFFFFFF,
+                         0xFFFFFFFF, 0xFFFFFFFF);
+}
+
+}  // namespace
+
+bool BlendsSourceOver()
+{
+    return g_Device && BlendsOver();
+}
+
+void DrawImageInTiles(const CTexture* texture, float x, float y, const CTexture* cover)
+{
+    if (!texture || !texture->IsValid() || !g_Device)
+        return;
+    if (!CanDrawInTiles(texture, x, y))
+    {
+        DrawWhole(texture, x, y);
+        return;
+    }
+    const std::vector<uint8_t>& tiles = texture->m_AlphaTiles;
+    const std::vector<uint8_t>* hiding = nullptr;
+    if (cover && cover->IsValid() && cover->m_Width == texture->m_Width && cover->m_Height == texture->m_Height &&
+        !AlphaTiles(cover).empty())
+        hiding = &cover->m_AlphaTiles;
+    auto seen = [&](size_t i) { return !hiding || (*hiding)[i] != TileOpaque; };
+    DrawTiles(texture, x, y, ETileDraw::Replace, [&](size_t i) { return tiles[i] == TileOpaque && seen(i); });
+    DrawTiles(texture, x, y, ETileDraw::Blend, [&](size_t i) { return tiles[i] == TileMixed && seen(i); });
     // Blending is left on, as after every rectangle.
+    g_Device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+}
+
+void DrawLayersInTiles(const CTexture* bottom, const CTexture* top, float x, float y, ELayerPass pass)
+{
+    if (!g_Device)
+        return;
+    const bool squares = CanDrawInTiles(bottom, x, y) && CanDrawInTiles(top, x, y) &&
+                         bottom->m_Width == top->m_Width && bottom->m_Height == top->m_Height;
+    if (!squares)
+    {
+        // Both whole, in order, over whatever the scene drew.
+        if (pass == ELayerPass::Over)
+        {
+            DrawWhole(bottom, x, y);
+            DrawWhole(top, x, y);
+        }
+        return;
+    }
+    const std::vector<uint8_t>& b = bottom->m_AlphaTiles;
+    const std::vector<uint8_t>& t = top->m_AlphaTiles;
+    if (pass == ELayerPass::Under)
+    {
+        // Where either layer's result is opaque the pixel no longer depends
+        // on the scene: drawn now, nearest, so the scene is left out there.
+        DrawTiles(bottom, x, y, ETileDraw::ReplaceNearest,
+                  [&](size_t i) { return b[i] == TileOpaque && t[i] != TileOpaque; });
+        DrawTiles(top, x, y, ETileDraw::ReplaceNearest, [&](size_t i) { return t[i] == TileOpaque; });
+        DrawTiles(top, x, y, ETileDraw::Blend, [&](size_t i) { return t[i] == TileMixed && b[i] == TileOpaque; });
+    }
+    else
+    {
+        DrawTiles(bottom, x, y, ETileDraw::Blend, [&](size_t i) { return b[i] == TileMixed && t[i] != TileOpaque; });
+        DrawTiles(top, x, y, ETileDraw::Blend, [&](size_t i) { return t[i] == TileMixed && b[i] != TileOpaque; });
+    }
     g_Device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
 }
 

@@ -3,6 +3,7 @@
 #include "frame/AppState.h"
 #include "content/ResourceManager.h"
 #include "render/Camera.h"
+#include "render/Draw2D.h"
 #include "render/RenderDevice.h"
 #include "visualiser/IsoSurface.h"
 
@@ -25,6 +26,10 @@ void CIsoSurface::Draw()
     if (m_Vertices.m_Count == 0 || m_Indices.m_Count < 3)
         return;
     ID3DXEffect* effect = shader->m_Effect;
+    // The blob is opaque: blended "over", it replaces what is beneath
+    // exactly, so it is drawn without the blend's work.
+    if (BlendsSourceOver())
+        g_Device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     effect->SetMatrix("g_mView", &g_Camera->m_View);
     effect->SetMatrix("g_mProj", &g_Camera->m_Projection);
     g_Device->SetVertexDeclaration(g_VertexDecls[VD_PosNorm]);
@@ -40,4 +45,5 @@ void CIsoSurface::Draw()
         effect->EndPass();
     }
     effect->End();
+    g_Device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
 }

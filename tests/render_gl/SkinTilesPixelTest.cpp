@@ -1,6 +1,8 @@
 // The skin drawn square by square gives the same frame, pixel for pixel, as
-// the skin drawn as two whole rectangles, over a frame with the blob and a
-// gradient under it; and a made-up image whose squares are of every kind.
+// the skin drawn as two whole rectangles over a frame with the blob (blended,
+// as it once was) and a gradient under it: drawn over the blob, and drawn
+// around it (its opaque part first, the blob then shaded only where it shows);
+// and a made-up image whose squares are of every kind.
 #include <gtest/gtest.h>
 
 #include "app/App.h"
@@ -15,6 +17,32 @@
 #include "visualiser/Metaballs.h"
 
 namespace {
+
+// The blob as it was drawn before it knew itself opaque: blended "over".
+void DrawBlobBlended(const CIsoSurface& iso)
+{
+    ID3DXEffect* effect = GetShader(220)->m_Effect;
+    effect->SetMatrix("g_mView", &g_Camera->m_View);
+    effect->SetMatrix("g_mProj", &g_Camera->m_Projection);
+    g_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    g_Device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    g_Device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    g_Device->SetVertexDeclaration(g_VertexDecls[VD_PosNorm]);
+    UINT passes = 0;
+    effect->Begin(&passes, 0);
+    effect->BeginPass(0);
+    g_Device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(iso.VertexCount()), UINT(iso.IndexCount() / 3),
+                                     iso.Indices(), D3DFMT_INDEX16, iso.Vertices(), 24);
+    effect->EndPass();
+    effect->End();
+}
+
+enum class ESkin
+{
+    Whole,
+    SquaresOver,
+    SquaresAround
+};
 
 TEST(SkinTilesPixelTest, SquareBySquareEqualsWholeRectangles)
 {
@@ -61,24 +89,32 @@ TEST(SkinTilesPixelTest, SquareBySquareEqualsWholeRectangles)
     g_Device->CreateTextureFromArgb(64, 64, texels.data(), &probe.m_Texture);
     probe.m_Width = probe.m_Height = 64;
 
-    auto frame = [&](bool tiles) {
+    auto frame = [&](ESkin skin) {
         g_Device->BeginScene();
         g_Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
         // Every pixel under the skin different, so that a square left out
         // or drawn unblended where it should blend shows.
         DrawRect(0, 0, 800, 600, 0xFF20E040, 0xFFE02080, 0xFF4080E0, 0xFFC0C020);
-        iso->Draw();
-        if (tiles)
+        switch (skin)
         {
-            DrawImageInTiles(overlay, 0.0f, 0.0f, interface);
-            DrawImageInTiles(interface, 0.0f, 0.0f, nullptr);
-            DrawImageInTiles(&probe, 96.0f, 120.0f, nullptr);
-        }
-        else
-        {
+        case ESkin::Whole:
+            DrawBlobBlended(*iso);
             DrawTexturedRect(0, 0, 1024, 1024, overlay, ~0u, ~0u, ~0u, ~0u);
             DrawTexturedRect(0, 0, 1024, 1024, interface, ~0u, ~0u, ~0u, ~0u);
             DrawTexturedRect(96, 120, 64, 64, &probe, ~0u, ~0u, ~0u, ~0u);
+            break;
+        case ESkin::SquaresOver:
+            iso->Draw();
+            DrawImageInTiles(overlay, 0.0f, 0.0f, interface);
+            DrawImageInTiles(interface, 0.0f, 0.0f, nullptr);
+            DrawImageInTiles(&probe, 96.0f, 120.0f, nullptr);
+            break;
+        case ESkin::SquaresAround:
+            DrawLayersInTiles(overlay, interface, 0.0f, 0.0f, ELayerPass::Under);
+            iso->Draw();
+            DrawLayersInTiles(overlay, interface, 0.0f, 0.0f, ELayerPass::Over);
+            DrawImageInTiles(&probe, 96.0f, 120.0f, nullptr);
+            break;
         }
         // What follows the skin finds blending on, as before.
         DWORD blend = 0;
@@ -87,20 +123,23 @@ TEST(SkinTilesPixelTest, SquareBySquareEqualsWholeRectangles)
         g_Device->EndScene();
         return ReadBackBuffer();
     };
-    const std::vector<uint32_t> whole = frame(false);
-    const std::vector<uint32_t> squares = frame(true);
+    const std::vector<uint32_t> whole = frame(ESkin::Whole);
     ASSERT_EQ(whole.size(), 800u * 600u);
-    ASSERT_EQ(squares.size(), whole.size());
-    int differing = 0;
-    for (size_t i = 0; i < whole.size(); ++i)
-        differing += whole[i] != squares[i];
-    if (differing)
+    for (ESkin skin : {ESkin::SquaresOver, ESkin::SquaresAround})
     {
-        const std::string dir = MakeTempDir("skin-tiles");
-        WritePpm(whole, (dir + "/whole.ppm").c_str());
-        WritePpm(squares, (dir + "/squares.ppm").c_str());
+        const std::vector<uint32_t> squares = frame(skin);
+        ASSERT_EQ(squares.size(), whole.size());
+        int differing = 0;
+        for (size_t i = 0; i < whole.size(); ++i)
+            differing += whole[i] != squares[i];
+        if (differing)
+        {
+            const std::string dir = MakeTempDir("skin-tiles");
+            WritePpm(whole, (dir + "/whole.ppm").c_str());
+            WritePpm(squares, (dir + "/squares.ppm").c_str());
+        }
+        EXPECT_EQ(differing, 0) << "skin drawn " << (skin == ESkin::SquaresOver ? "over" : "around") << " the blob";
     }
-    EXPECT_EQ(differing, 0);
 
     g_Camera = nullptr;
     delete iso;

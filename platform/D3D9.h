@@ -22,6 +22,11 @@ inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr UINT D3D_SDK_VERSION = 32;
 constexpr UINT D3DADAPTER_DEFAULT = 0;
 
+struct RECT
+{
+    int32_t left, top, right, bottom;
+};
+
 enum D3DRENDERSTATETYPE : uint32_t
 {
     D3DRS_ZENABLE = 7,
@@ -36,6 +41,7 @@ enum D3DRENDERSTATETYPE : uint32_t
     D3DRS_ALPHABLENDENABLE = 27,
     D3DRS_LIGHTING = 137,
     D3DRS_BLENDOP = 171,
+    D3DRS_SCISSORTESTENABLE = 174,
 };
 
 enum : uint32_t { D3DZB_FALSE = 0, D3DZB_TRUE = 1 };
@@ -198,6 +204,9 @@ public:
     // client space. For tests and screenshots.
     virtual bool ReadPixels(uint32_t* argb, UINT width, UINT height) = 0;
     virtual HRESULT GetViewport(D3DVIEWPORT9* viewport) = 0;
+    // In pixels of the back buffer, top row 0; used while
+    // D3DRS_SCISSORTESTENABLE is on. Clear ignores it here.
+    virtual HRESULT SetScissorRect(const RECT* rect) = 0;
     // Switches between window and full screen (Windowed); the back buffer
     // keeps its size, and everything made on the device stays valid.
     virtual HRESULT Reset(D3DPRESENT_PARAMETERS* params) = 0;

@@ -95,11 +95,6 @@ bool DecodePngArgb(const void* data, size_t size, uint32_t* width, uint32_t* hei
 void FreePngArgb(uint32_t* argb);
 
 // The debug font.
-struct RECT
-{
-    int32_t left, top, right, bottom;
-};
-
 constexpr UINT DEFAULT_CHARSET = 1;
 constexpr UINT OUT_DEFAULT_PRECIS = 0;
 constexpr UINT DEFAULT_QUALITY = 0;

@@ -304,6 +304,39 @@ void DrawWhole(const CTexture* texture, float x, float y)
                          0xFFFFFFFF, 0xFFFFFFFF);
 }
 
+// The pixels of the squares on the back buffer where neither layer is
+// opaque, and one more on every side to spare; empty if none.
+RECT SceneRect(const CTexture* bottom, const CTexture* top, float x, float y)
+{
+    D3DVIEWPORT9 view{};
+    g_Device->GetViewport(&view);
+    const unsigned cols = (top->m_Width + AlphaTile - 1) / AlphaTile;
+    const unsigned rows = (top->m_Height + AlphaTile - 1) / AlphaTile;
+    unsigned c0 = cols, c1 = 0, r0 = rows, r1 = 0;
+    for (unsigned r = 0; r < rows; ++r)
+        for (unsigned c = 0; c < cols; ++c)
+        {
+            const float px = x + float(c * AlphaTile), py = y + float(r * AlphaTile);
+            if (px >= float(view.Width) || py >= float(view.Height) || px + AlphaTile <= 0.0f ||
+                py + AlphaTile <= 0.0f)
+                continue;  // covers no pixel of the back buffer
+            const size_t i = size_t(r) * cols + c;
+            if (bottom->m_AlphaTiles[i] == TileOpaque || top->m_AlphaTiles[i] == TileOpaque)
+                continue;
+            c0 = std::min(c0, c);
+            c1 = std::max(c1, c + 1);
+            r0 = std::min(r0, r);
+            r1 = std::max(r1, r + 1);
+        }
+    if (c0 >= c1)
+        return RECT{0, 0, 0, 0};
+    auto clamp = [](float v, DWORD hi) { return int32_t(std::clamp(v, 0.0f, float(hi))); };
+    return RECT{clamp(x + float(c0 * AlphaTile) - 1.0f, view.Width),
+                clamp(y + float(r0 * AlphaTile) - 1.0f, view.Height),
+                clamp(x + float(c1 * AlphaTile) + 1.0f, view.Width),
+                clamp(y + float(r1 * AlphaTile) + 1.0f, view.Height)};
+}
+
 }  // namespace
 
 bool BlendsSourceOver()
@@ -358,9 +391,15 @@ void DrawLayersInTiles(const CTexture* bottom, const CTexture* top, float x, flo
                   [&](size_t i) { return b[i] == TileOpaque && t[i] != TileOpaque; });
         DrawTiles(top, x, y, ETileDraw::ReplaceNearest, [&](size_t i) { return t[i] == TileOpaque; });
         DrawTiles(top, x, y, ETileDraw::Blend, [&](size_t i) { return t[i] == TileMixed && b[i] == TileOpaque; });
+        // The scene drawn next is kept to the squares where it can show: the
+        // rasteriser then never visits the rest.
+        const RECT scene = SceneRect(bottom, top, x, y);
+        g_Device->SetScissorRect(&scene);
+        g_Device->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
     }
     else
     {
+        g_Device->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
         DrawTiles(bottom, x, y, ETileDraw::Blend, [&](size_t i) { return b[i] == TileMixed && t[i] != TileOpaque; });
         DrawTiles(top, x, y, ETileDraw::Blend, [&](size_t i) { return t[i] == TileMixed && b[i] != TileOpaque; });
     }

@@ -40,7 +40,9 @@ void DrawImageInTiles(const CTexture* texture, float x, float y, const CTexture*
 // goes beneath them: Under before the scene, Over after it, give the pixels of
 // the scene followed by both images whole. Under draws the squares whose
 // result is opaque whatever lies beneath, at depth 0, so that the scene's 3D
-// fails its depth test there and is never shaded; Over blends the rest.
+// fails its depth test there and is never shaded, and scissors what follows to
+// the rectangle where the scene can show; Over ends the scissor and blends the
+// rest.
 // Where squares cannot stand for the images (see above), Over draws both
 // whole and Under draws nothing.
 enum class ELayerPass

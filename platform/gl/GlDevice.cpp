@@ -221,6 +221,7 @@ CGlDevice::CGlDevice(SGlSurface* surface, int width, int height, const D3DPRESEN
     m_States[D3DRS_ALPHABLENDENABLE] = FALSE;
     m_States[D3DRS_LIGHTING] = TRUE;
     m_States[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+    m_Scissor = RECT{0, 0, width, height};
 }
 
 bool CGlDevice::Init()
@@ -454,6 +455,9 @@ void CGlDevice::ApplyState(D3DRENDERSTATETYPE state)
     case D3DRS_BLENDOP:
         glBlendEquation(GlBlendOp(v));
         break;
+    case D3DRS_SCISSORTESTENABLE:
+        ApplyScissor();
+        break;
     default:
         // Lighting and the alpha test: no fixed-function GL state; the alpha
         // test is applied by the pass program at each draw.
@@ -614,6 +618,8 @@ HRESULT CGlDevice::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR c
     }
     if (mask)
     {
+        // Clears ignore the scissor rectangle, as Direct3D's do.
+        glDisable(GL_SCISSOR_TEST);
         if (count == 0)
             glClear(mask);
         else
@@ -630,8 +636,8 @@ HRESULT CGlDevice::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR c
                 glScissor(x1, m_Height - y2, x2 - x1, y2 - y1);
                 glClear(mask);
             }
-            glDisable(GL_SCISSOR_TEST);
         }
+        ApplyScissor();
     }
     if (flags & D3DCLEAR_ZBUFFER)
         glDepthMask(m_States[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
@@ -921,6 +927,7 @@ HRESULT CGlDevice::Present(const void* src, const void* dst, HWND overrideWindow
         glBindFramebuffer(GL_READ_FRAMEBUFFER, m_Frame);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         glViewport(0, 0, view.m_DrawableWidth, view.m_DrawableHeight);
+        glDisable(GL_SCISSOR_TEST);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         const int x0 = view.m_X;
@@ -933,6 +940,7 @@ HRESULT CGlDevice::Present(const void* src, const void* dst, HWND overrideWindow
     Pace();
     // Full screen may have been granted or the drawable resized meanwhile.
     ChooseTarget();
+    ApplyScissor();
     return D3D_OK;
 }
 
@@ -953,6 +961,27 @@ HRESULT CGlDevice::GetViewport(D3DVIEWPORT9* viewport)
         return D3DERR_INVALIDCALL;
     *viewport = D3DVIEWPORT9{0, 0, static_cast<DWORD>(m_Width), static_cast<DWORD>(m_Height), 0.0f, 1.0f};
     return D3D_OK;
+}
+
+HRESULT CGlDevice::SetScissorRect(const RECT* rect)
+{
+    if (!rect || rect->right < rect->left || rect->bottom < rect->top)
+        return D3DERR_INVALIDCALL;
+    m_Scissor = *rect;
+    MakeCurrent();
+    ApplyScissor();
+    return D3D_OK;
+}
+
+void CGlDevice::ApplyScissor()
+{
+    // GL counts rows from the bottom.
+    glScissor(m_Scissor.left, m_Height - m_Scissor.bottom, m_Scissor.right - m_Scissor.left,
+              m_Scissor.bottom - m_Scissor.top);
+    if (m_States[D3DRS_SCISSORTESTENABLE])
+        glEnable(GL_SCISSOR_TEST);
+    else
+        glDisable(GL_SCISSOR_TEST);
 }
 
 bool CGlDevice::ReadPixels(uint32_t* argb, UINT width, UINT height)

@@ -89,6 +89,7 @@ public:
                          size_t errorsSize) override;
     bool ReadPixels(uint32_t* argb, UINT width, UINT height) override;
     HRESULT GetViewport(D3DVIEWPORT9* viewport) override;
+    HRESULT SetScissorRect(const RECT* rect) override;
     HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
 
     // For the children.
@@ -106,6 +107,7 @@ private:
     ~CGlDevice() override;
     void ApplyState(D3DRENDERSTATETYPE state);
     bool ValidState(D3DRENDERSTATETYPE state, DWORD value) const;
+    void ApplyScissor();
     void ChooseTarget();
     void BindTarget();
     HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride, UINT firstVertex,
@@ -120,6 +122,7 @@ private:
     GLint m_MaxTextureSize = 0;
     GLenum m_ScratchUnit = GL_TEXTURE0;
     std::array<DWORD, 256> m_States{};
+    RECT m_Scissor{};
     bool m_InScene = false;
 
     GLuint m_VertexBuffer = 0, m_IndexBuffer = 0;

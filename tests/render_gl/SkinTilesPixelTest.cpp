@@ -37,6 +37,34 @@ void DrawBlobBlended(const CIsoSurface& iso)
     effect->End();
 }
 
+// A gradient over the whole frame at the far depth, behind the blob, as 3D
+// would be: where the skin drawn around the scene lets it show, it must
+// show. (The 2D matrix is right-handed: depth is -z.)
+void DrawGradientAtDepth()
+{
+    struct SVertex
+    {
+        float x, y, z, rhw;
+        uint32_t color;
+    };
+    const SVertex v[4] = {{-0.5f, -0.5f, -1.0f, 1, 0xFF20E040}, {799.5f, -0.5f, -1.0f, 1, 0xFFE02080},
+                          {-0.5f, 599.5f, -1.0f, 1, 0xFF4080E0}, {799.5f, 599.5f, -1.0f, 1, 0xFFC0C020}};
+    ID3DXEffect* effect = g_Effect2D->m_Effect;
+    g_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    g_Device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    g_Device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    g_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    g_Device->SetVertexDeclaration(g_VertexDecls[VD_PosTCol]);
+    effect->SetTechnique("PosCol2D");
+    effect->SetMatrix("g_OrthogonalMatrix", &g_OrthoMatrix);
+    UINT passes = 0;
+    effect->Begin(&passes, 0);
+    effect->BeginPass(0);
+    g_Device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(SVertex));
+    effect->EndPass();
+    effect->End();
+}
+
 enum class ESkin
 {
     Whole,
@@ -93,17 +121,19 @@ TEST(SkinTilesPixelTest, SquareBySquareEqualsWholeRectangles)
         g_Device->BeginScene();
         g_Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
         // Every pixel under the skin different, so that a square left out
-        // or drawn unblended where it should blend shows.
-        DrawRect(0, 0, 800, 600, 0xFF20E040, 0xFFE02080, 0xFF4080E0, 0xFFC0C020);
+        // or drawn unblended where it should blend shows, and a scene cut
+        // short too.
         switch (skin)
         {
         case ESkin::Whole:
+            DrawGradientAtDepth();
             DrawBlobBlended(*iso);
             DrawTexturedRect(0, 0, 1024, 1024, overlay, ~0u, ~0u, ~0u, ~0u);
             DrawTexturedRect(0, 0, 1024, 1024, interface, ~0u, ~0u, ~0u, ~0u);
             DrawTexturedRect(96, 120, 64, 64, &probe, ~0u, ~0u, ~0u, ~0u);
             break;
         case ESkin::SquaresOver:
+            DrawGradientAtDepth();
             iso->Draw();
             DrawImageInTiles(overlay, 0.0f, 0.0f, interface);
             DrawImageInTiles(interface, 0.0f, 0.0f, nullptr);
@@ -111,6 +141,7 @@ TEST(SkinTilesPixelTest, SquareBySquareEqualsWholeRectangles)
             break;
         case ESkin::SquaresAround:
             DrawLayersInTiles(overlay, interface, 0.0f, 0.0f, ELayerPass::Under);
+            DrawGradientAtDepth();
             iso->Draw();
             DrawLayersInTiles(overlay, interface, 0.0f, 0.0f, ELayerPass::Over);
             DrawImageInTiles(&probe, 96.0f, 120.0f, nullptr);

@@ -53,6 +53,7 @@ public:
                          size_t errorsSize) override;
     bool ReadPixels(uint32_t* argb, UINT width, UINT height) override { return false; }
     HRESULT Reset(D3DPRESENT_PARAMETERS* params) override { return D3D_OK; }
+    HRESULT SetScissorRect(const RECT* rect) override { return rect ? D3D_OK : D3DERR_INVALIDCALL; }
     HRESULT GetViewport(D3DVIEWPORT9* viewport) override
     {
         *viewport = D3DVIEWPORT9{0, 0, 800, 600, 0.0f, 1.0f};

@@ -195,12 +195,12 @@ void DrawTexturedRectsUV(const CTexture* texture, const STexturedRect* rects, in
 
 namespace {
 
-// Rectangles of texel squares: runs along each row of squares, and the same
-// run in the rows below it, merged into one rectangle each. `inside(i)` says
-// whether square i (row by row) belongs; each rectangle becomes two
-// triangles at (x, y), half a pixel back as DrawTexturedStrip draws them.
-template <class FInside>
-void MergeTiles(const CTexture* texture, float x, float y, FInside inside, std::vector<SVertexPosTColTex>& out)
+// Rectangles of squares: runs along each row of squares, and the same run
+// in the rows below it, merged into one rectangle each. `inside(i)` says
+// whether square i (row by row) belongs; `emit(c0, c1, r0, r1)` gets each
+// rectangle, columns c0..c1 and rows r0..r1, the ends excluded.
+template <class FInside, class FEmit>
+void MergeTiles(unsigned cols, unsigned rows, FInside inside, FEmit emit)
 {
     struct SRun
     {
@@ -208,20 +208,6 @@ void MergeTiles(const CTexture* texture, float x, float y, FInside inside, std::
     };
     static std::vector<SRun> s_Open, s_Next;
     s_Open.clear();
-    out.clear();
-    const float w = static_cast<float>(texture->m_Width), h = static_cast<float>(texture->m_Height);
-    const unsigned cols = (texture->m_Width + AlphaTile - 1) / AlphaTile;
-    const unsigned rows = (texture->m_Height + AlphaTile - 1) / AlphaTile;
-    auto emit = [&](const SRun& run, unsigned r1) {
-        const float tx0 = float(run.m_C0 * AlphaTile), tx1 = std::min(float(run.m_C1 * AlphaTile), w);
-        const float ty0 = float(run.m_R0 * AlphaTile), ty1 = std::min(float(r1 * AlphaTile), h);
-        const float x0 = x + tx0 - 0.5f, x1 = x + tx1 - 0.5f, y0 = y + ty0 - 0.5f, y1 = y + ty1 - 0.5f;
-        const float u0 = tx0 / w, u1 = tx1 / w, v0 = ty0 / h, v1 = ty1 / h;
-        const uint32_t c = 0xFFFFFFFF;
-        const SVertexPosTColTex a{x0, y0, 0.0f, 1.0f, c, u0, v0}, b{x1, y0, 0.0f, 1.0f, c, u1, v0},
-            d{x0, y1, 0.0f, 1.0f, c, u0, v1}, e{x1, y1, 0.0f, 1.0f, c, u1, v1};
-        out.insert(out.end(), {a, b, d, b, e, d});
-    };
     for (unsigned r = 0; r <= rows; ++r)
     {
         // This row's runs (none past the last row), each continuing an open
@@ -237,8 +223,8 @@ void MergeTiles(const CTexture* texture, float x, float y, FInside inside, std::
                 continue;
             if (in)
             {
-                while (o < s_Open.size() && s_Open[o].m_C0 < start)
-                    emit(s_Open[o++], r);
+                for (; o < s_Open.size() && s_Open[o].m_C0 < start; ++o)
+                    emit(s_Open[o].m_C0, s_Open[o].m_C1, s_Open[o].m_R0, r);
                 if (o < s_Open.size() && s_Open[o].m_C0 == start && s_Open[o].m_C1 == c)
                     s_Next.push_back(s_Open[o++]);
                 else
@@ -247,10 +233,39 @@ void MergeTiles(const CTexture* texture, float x, float y, FInside inside, std::
             in = k;
             start = c;
         }
-        while (o < s_Open.size())
-            emit(s_Open[o++], r);
+        for (; o < s_Open.size(); ++o)
+            emit(s_Open[o].m_C0, s_Open[o].m_C1, s_Open[o].m_R0, r);
         std::swap(s_Open, s_Next);
     }
+}
+
+unsigned TileCols(const CTexture* texture)
+{
+    return (texture->m_Width + AlphaTile - 1) / AlphaTile;
+}
+
+unsigned TileRows(const CTexture* texture)
+{
+    return (texture->m_Height + AlphaTile - 1) / AlphaTile;
+}
+
+// The merged squares of `texture` at (x, y) as two triangles each, half a
+// pixel back as DrawTexturedStrip draws them.
+template <class FInside>
+void TileTriangles(const CTexture* texture, float x, float y, FInside inside, std::vector<SVertexPosTColTex>& out)
+{
+    out.clear();
+    const float w = static_cast<float>(texture->m_Width), h = static_cast<float>(texture->m_Height);
+    MergeTiles(TileCols(texture), TileRows(texture), inside, [&](unsigned c0, unsigned c1, unsigned r0, unsigned r1) {
+        const float tx0 = float(c0 * AlphaTile), tx1 = std::min(float(c1 * AlphaTile), w);
+        const float ty0 = float(r0 * AlphaTile), ty1 = std::min(float(r1 * AlphaTile), h);
+        const float x0 = x + tx0 - 0.5f, x1 = x + tx1 - 0.5f, y0 = y + ty0 - 0.5f, y1 = y + ty1 - 0.5f;
+        const float u0 = tx0 / w, u1 = tx1 / w, v0 = ty0 / h, v1 = ty1 / h;
+        const uint32_t c = 0xFFFFFFFF;
+        const SVertexPosTColTex a{x0, y0, 0.0f, 1.0f, c, u0, v0}, b{x1, y0, 0.0f, 1.0f, c, u1, v0},
+            d{x0, y1, 0.0f, 1.0f, c, u0, v1}, e{x1, y1, 0.0f, 1.0f, c, u1, v1};
+        out.insert(out.end(), {a, b, d, b, e, d});
+    });
 }
 
 // The squares merged, drawn in one draw: blended, or not and nearest in depth.
@@ -265,7 +280,7 @@ template <class FInside>
 void DrawTiles(const CTexture* texture, float x, float y, ETileDraw how, FInside inside)
 {
     static std::vector<SVertexPosTColTex> s_Vertices;
-    MergeTiles(texture, x, y, inside, s_Vertices);
+    TileTriangles(texture, x, y, inside, s_Vertices);
     if (s_Vertices.empty())
         return;
     DWORD zEnable = 0, zFunc = 0;
@@ -337,6 +352,45 @@ RECT SceneRect(const CTexture* bottom, const CTexture* top, float x, float y)
                 clamp(y + float(r1 * AlphaTile) + 1.0f, view.Height)};
 }
 
+// The pixels of the squares where either layer is opaque, merged into
+// rectangles and cut to the back buffer.
+void OpaqueRects(const CTexture* bottom, const CTexture* top, float x, float y, std::vector<RECT>& out)
+{
+    D3DVIEWPORT9 view{};
+    g_Device->GetViewport(&view);
+    const std::vector<uint8_t>& b = bottom->m_AlphaTiles;
+    const std::vector<uint8_t>& t = top->m_AlphaTiles;
+    out.clear();
+    MergeTiles(TileCols(top), TileRows(top), [&](size_t i) { return b[i] == TileOpaque || t[i] == TileOpaque; },
+               [&](unsigned c0, unsigned c1, unsigned r0, unsigned r1) {
+                   auto clamp = [](float v, DWORD hi) { return int32_t(std::clamp(v, 0.0f, float(hi))); };
+                   const RECT r{clamp(x + float(c0 * AlphaTile), view.Width),
+                                clamp(y + float(r0 * AlphaTile), view.Height),
+                                clamp(x + float(std::min(c1 * AlphaTile, top->m_Width)), view.Width),
+                                clamp(y + float(std::min(r1 * AlphaTile, top->m_Height)), view.Height)};
+                   if (r.right > r.left && r.bottom > r.top)
+                       out.push_back(r);
+               });
+}
+
+// The Under pass of the last layers drawn: what it drew never changes, so
+// the device keeps it and later frames copy it back instead of drawing it.
+struct SKeptLayers
+{
+    const CTexture* m_Bottom = nullptr;
+    const CTexture* m_Top = nullptr;
+    float m_X = 0.0f, m_Y = 0.0f;
+    D3DVIEWPORT9 m_View{};
+    std::vector<RECT> m_Rects;
+    bool m_Kept = false;
+
+    bool Holds(const CTexture* bottom, const CTexture* top, float x, float y, const D3DVIEWPORT9& view) const
+    {
+        return m_Kept && m_Bottom == bottom && m_Top == top && m_X == x && m_Y == y && m_View.Width == view.Width &&
+               m_View.Height == view.Height;
+    }
+};
+
 }  // namespace
 
 bool BlendsSourceOver()
@@ -387,10 +441,23 @@ void DrawLayersInTiles(const CTexture* bottom, const CTexture* top, float x, flo
     {
         // Where either layer's result is opaque the pixel no longer depends
         // on the scene: drawn now, nearest, so the scene is left out there.
-        DrawTiles(bottom, x, y, ETileDraw::ReplaceNearest,
-                  [&](size_t i) { return b[i] == TileOpaque && t[i] != TileOpaque; });
-        DrawTiles(top, x, y, ETileDraw::ReplaceNearest, [&](size_t i) { return t[i] == TileOpaque; });
-        DrawTiles(top, x, y, ETileDraw::Blend, [&](size_t i) { return t[i] == TileMixed && b[i] == TileOpaque; });
+        // Those pixels are the same every frame: once drawn, they are kept
+        // and copied back (colour and depth) in the frames after.
+        static SKeptLayers s_Kept;
+        D3DVIEWPORT9 view{};
+        g_Device->GetViewport(&view);
+        if (!s_Kept.Holds(bottom, top, x, y, view) ||
+            FAILED(g_Device->RestoreRects(s_Kept.m_Rects.data(), DWORD(s_Kept.m_Rects.size()))))
+        {
+            DrawTiles(bottom, x, y, ETileDraw::ReplaceNearest,
+                      [&](size_t i) { return b[i] == TileOpaque && t[i] != TileOpaque; });
+            DrawTiles(top, x, y, ETileDraw::ReplaceNearest, [&](size_t i) { return t[i] == TileOpaque; });
+            DrawTiles(top, x, y, ETileDraw::Blend,
+                      [&](size_t i) { return t[i] == TileMixed && b[i] == TileOpaque; });
+            s_Kept = SKeptLayers{bottom, top, x, y, view, {}, false};
+            OpaqueRects(bottom, top, x, y, s_Kept.m_Rects);
+            s_Kept.m_Kept = SUCCEEDED(g_Device->KeepRects(s_Kept.m_Rects.data(), DWORD(s_Kept.m_Rects.size())));
+        }
         // The scene drawn next is kept to the squares where it can show: the
         // rasteriser then never visits the rest.
         const RECT scene = SceneRect(bottom, top, x, y);

@@ -289,6 +289,7 @@ CGlDevice::~CGlDevice()
         c->OnDeviceGone();
         c->m_Device = nullptr;
     }
+    DropKept();
     if (m_Frame)
         glDeleteFramebuffers(1, &m_Frame);
     if (m_FrameColor)

@@ -90,6 +90,8 @@ public:
     bool ReadPixels(uint32_t* argb, UINT width, UINT height) override;
     HRESULT GetViewport(D3DVIEWPORT9* viewport) override;
     HRESULT SetScissorRect(const RECT* rect) override;
+    HRESULT KeepRects(const RECT* rects, DWORD count) override;
+    HRESULT RestoreRects(const RECT* rects, DWORD count) override;
     HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
 
     // For the children.
@@ -108,6 +110,8 @@ private:
     void ApplyState(D3DRENDERSTATETYPE state);
     bool ValidState(D3DRENDERSTATETYPE state, DWORD value) const;
     void ApplyScissor();
+    bool CopyRects(GLuint from, GLuint to, const RECT* rects, DWORD count);
+    void DropKept();
     void ChooseTarget();
     void BindTarget();
     HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride, UINT firstVertex,
@@ -133,6 +137,9 @@ private:
     // The off-screen frame for full screen (or a drawable of another size).
     bool m_UseFrame = false;
     GLuint m_Frame = 0, m_FrameColor = 0, m_FrameDepth = 0;
+    // Kept rectangles (GlKeep.cpp), copied from the target m_KeepTarget.
+    GLuint m_Keep = 0, m_KeepColor = 0, m_KeepDepth = 0, m_KeepTarget = 0;
+    bool m_Kept = false;
 
     CGlVertexDecl* m_Decl = nullptr;
     SGlPassProgram* m_Pass = nullptr;

@@ -54,6 +54,9 @@ public:
     bool ReadPixels(uint32_t* argb, UINT width, UINT height) override { return false; }
     HRESULT Reset(D3DPRESENT_PARAMETERS* params) override { return D3D_OK; }
     HRESULT SetScissorRect(const RECT* rect) override { return rect ? D3D_OK : D3DERR_INVALIDCALL; }
+    // Nothing is kept: whoever asks draws every frame.
+    HRESULT KeepRects(const RECT*, DWORD) override { return E_FAIL; }
+    HRESULT RestoreRects(const RECT*, DWORD) override { return E_FAIL; }
     HRESULT GetViewport(D3DVIEWPORT9* viewport) override
     {
         *viewport = D3DVIEWPORT9{0, 0, 800, 600, 0.0f, 1.0f};

@@ -189,6 +189,7 @@ void BM_Sync(benchmark::State& state)
     std::vector<uint32_t> silent;
     int64_t startFrame = -1;
     std::vector<double> copies;
+    int64_t underruns = 0;
     for (auto _ : state)
     {
         FSOUND_Test_LogOutputBlocks(1 << 14);
@@ -245,6 +246,7 @@ void BM_Sync(benchmark::State& state)
             else
                 std::this_thread::sleep_for(std::chrono::duration<double>(next - now));
         }
+        underruns = FSOUND_Test_Underruns();
         delete disk;
         FSOUND_Test_LogOutputBlocks(0);
     }
@@ -321,7 +323,8 @@ void BM_Sync(benchmark::State& state)
     std::printf("output blocks %zu of %d frames, every %.2f ms (p95 %.2f); goal %.1f ms\n", blocks.size(),
                 blocks.empty() ? 0 : blocks.front().m_Length, Percentile(blockGaps, 0.5), Percentile(blockGaps, 0.95),
                 FramePeriod * 1000.0 + 1024.0 * 1000.0 / Rate);
-    std::printf("false alarms: %d of %d frames in the silences\n", quietLit, quietFrames);
+    std::printf("false alarms: %d of %d frames in the silences; longest frame %.0f ms; underruns %lld\n", quietLit,
+                quietFrames, Percentile(periods, 1.0), static_cast<long long>(underruns));
 
     FSOUND_Close();
     CloseRealDevice();

@@ -23,6 +23,13 @@ void FSOUND_Test_SimulateDeviceLoss();
 // volume) for FSOUND_Test_ReadOutput; 0 stops. Frames beyond are dropped.
 void FSOUND_Test_CaptureOutput(int frames);
 int FSOUND_Test_ReadOutput(float* stereo, int maxFrames);
+// From now on, notes each block handed to the output (its first output
+// frame, its length, and the steady-clock seconds at which the output asked
+// for it), keeping up to `blocks` unread; 0 stops. Cheap on the output's
+// thread: no lock, no allocation; a full log drops new blocks.
+void FSOUND_Test_LogOutputBlocks(int blocks);
+// Takes up to `maxBlocks` of the notes, oldest first; how many were taken.
+int FSOUND_Test_ReadOutputBlocks(int64_t* firstFrames, int* lengths, double* seconds, int maxBlocks);
 // Output frames mixed so far, and the output frame the listener hears now.
 int64_t FSOUND_Test_MixedFrames();
 int64_t FSOUND_Test_HeardFrame();

@@ -910,6 +910,17 @@ int FSOUND_Test_ReadOutput(float* stereo, int maxFrames)
     return g_SoundLibrary ? g_SoundLibrary->m_Mixer.ReadCapture(stereo, maxFrames) : 0;
 }
 
+void FSOUND_Test_LogOutputBlocks(int blocks)
+{
+    if (g_SoundLibrary)
+        g_SoundLibrary->m_Mixer.SetBlockLog(blocks);
+}
+
+int FSOUND_Test_ReadOutputBlocks(int64_t* firstFrames, int* lengths, double* seconds, int maxBlocks)
+{
+    return g_SoundLibrary ? g_SoundLibrary->m_Mixer.ReadBlockLog(firstFrames, lengths, seconds, maxBlocks) : 0;
+}
+
 int64_t FSOUND_Test_MixedFrames()
 {
     return g_SoundLibrary ? g_SoundLibrary->m_Mixer.MixedFrames() : 0;

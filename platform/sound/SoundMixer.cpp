@@ -153,6 +153,20 @@ int64_t CVoiceClock::PositionAt(int64_t outFrame) const
 
 // ---------------------------------------------------------------- mixer
 
+// Single writer (the mixer), single reader (the main thread).
+struct CSoundMixer::CBlockLog
+{
+    explicit CBlockLog(int size) : m_Size(size), m_Frame(size), m_Length(size), m_Nanos(size) {}
+    const int m_Size;
+    std::vector<int64_t> m_Frame;
+    std::vector<int> m_Length;
+    std::vector<int64_t> m_Nanos;
+    std::atomic<uint64_t> m_Write{0};
+    std::atomic<uint64_t> m_Read{0};
+};
+
+CSoundMixer::~CSoundMixer() = default;
+
 CSoundMixer::CSoundMixer()
     : m_History(new std::atomic<float>[s_History]), m_Accum(s_Chunk * 2), m_Scratch(s_Chunk * 2)
 {
@@ -175,6 +189,18 @@ void CSoundMixer::Mix(float* out, int frames, int latency, double framesPerSecon
     m_ClockRate.store(framesPerSecond, std::memory_order_release);
     m_ClockValid.store(true, std::memory_order_release);
     m_ClockSeq.store(seq + 2, std::memory_order_release);
+    if (CBlockLog* log = m_BlockLog.load(std::memory_order_acquire))
+    {
+        const uint64_t w = log->m_Write.load(std::memory_order_relaxed);
+        if (w - log->m_Read.load(std::memory_order_acquire) < static_cast<uint64_t>(log->m_Size))
+        {
+            const size_t i = static_cast<size_t>(w % static_cast<uint64_t>(log->m_Size));
+            log->m_Frame[i] = start;
+            log->m_Length[i] = frames;
+            log->m_Nanos[i] = m_ClockNanos.load(std::memory_order_relaxed);
+            log->m_Write.store(w + 1, std::memory_order_release);
+        }
+    }
 
     const float gain = m_Gain.load(std::memory_order_relaxed);
     CFrameRing* capture = m_Capture.load(std::memory_order_acquire);
@@ -381,4 +407,34 @@ void CSoundMixer::SetCapture(int frames)
 int CSoundMixer::ReadCapture(float* stereo, int frames)
 {
     return m_CaptureRing ? m_CaptureRing->Read(stereo, frames) : 0;
+}
+
+void CSoundMixer::SetBlockLog(int blocks)
+{
+    m_BlockLog.store(nullptr);
+    WaitForPass();
+    m_BlockLogOwned.reset();
+    if (blocks <= 0)
+        return;
+    m_BlockLogOwned = std::make_unique<CBlockLog>(blocks);
+    m_BlockLog.store(m_BlockLogOwned.get(), std::memory_order_release);
+}
+
+int CSoundMixer::ReadBlockLog(int64_t* firstFrames, int* lengths, double* seconds, int count)
+{
+    CBlockLog* log = m_BlockLogOwned.get();
+    if (!log)
+        return 0;
+    const uint64_t r = log->m_Read.load(std::memory_order_relaxed);
+    const uint64_t w = log->m_Write.load(std::memory_order_acquire);
+    const int n = static_cast<int>(std::min<uint64_t>(w - r, static_cast<uint64_t>(std::max(count, 0))));
+    for (int k = 0; k < n; ++k)
+    {
+        const size_t i = static_cast<size_t>((r + static_cast<uint64_t>(k)) % static_cast<uint64_t>(log->m_Size));
+        firstFrames[k] = log->m_Frame[i];
+        lengths[k] = log->m_Length[i];
+        seconds[k] = static_cast<double>(log->m_Nanos[i]) * 1e-9;
+    }
+    log->m_Read.store(r + static_cast<uint64_t>(n), std::memory_order_release);
+    return n;
 }

@@ -88,6 +88,7 @@ class CSoundMixer
 {
 public:
     CSoundMixer();
+    ~CSoundMixer();
 
     // Output thread: `frames` stereo frames into `out`. `latency` is how many
     // output frames lie between this block's start and what the listener
@@ -117,6 +118,11 @@ public:
     // Test tap of the final output (after the master volume).
     void SetCapture(int frames);
     int ReadCapture(float* stereo, int frames);
+    // Test tap of the output's pace: each block's first frame, length and
+    // steady-clock time, as Mix is asked for it. Main thread; never waits the
+    // mixer, which drops entries while the log is full.
+    void SetBlockLog(int blocks);
+    int ReadBlockLog(int64_t* firstFrames, int* lengths, double* seconds, int count);
 
 private:
     static constexpr int s_Slots = 64;
@@ -136,6 +142,9 @@ private:
     std::unique_ptr<std::atomic<float>[]> m_History;
     std::atomic<CFrameRing*> m_Capture{nullptr};
     std::unique_ptr<CFrameRing> m_CaptureRing; // main thread owns
+    struct CBlockLog;
+    std::atomic<CBlockLog*> m_BlockLog{nullptr};
+    std::unique_ptr<CBlockLog> m_BlockLogOwned; // main thread owns
 
     // The last block handed to the output (sequence-counted like CVoiceClock).
     std::atomic<uint32_t> m_ClockSeq{0};

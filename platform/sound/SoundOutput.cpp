@@ -42,7 +42,13 @@ void CSoundOutput::Start(CSoundMixer* mixer, bool tryDevice)
         m_Device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
         if (m_Device != 0)
         {
-            m_DeviceFrames = have.samples > 0 ? have.samples : DeviceFrames;
+            // What is mixed now is heard after the buffer ahead of it: one
+            // device buffer of latency (SDL 2 reports nothing finer). The
+            // disk and dummy drivers keep no buffer ahead: they take each
+            // block as it is handed over and wait out its length after.
+            const char* driver = SDL_GetCurrentAudioDriver();
+            const bool unbuffered = driver && (std::strcmp(driver, "disk") == 0 || std::strcmp(driver, "dummy") == 0);
+            m_Latency = unbuffered ? 0 : (have.samples > 0 ? have.samples : DeviceFrames);
             SDL_PauseAudioDevice(m_Device, 0);
             return;
         }
@@ -74,9 +80,7 @@ void CSoundOutput::DeviceCallback(float* out, int frames)
         std::memset(out, 0, static_cast<size_t>(frames) * 2 * sizeof(float));
         return;
     }
-    // What is mixed now is heard after the buffer ahead of it: one device
-    // buffer of latency (SDL 2 reports nothing finer).
-    m_Mixer->Mix(out, frames, m_DeviceFrames, OutputRate);
+    m_Mixer->Mix(out, frames, m_Latency, OutputRate);
 }
 
 void CSoundOutput::Poll()

@@ -38,7 +38,7 @@ private:
 
     CSoundMixer* m_Mixer = nullptr;
     uint32_t m_Device = 0;
-    int m_DeviceFrames = 0;
+    int m_Latency = 0; // output frames between a block's hand-over and its first frame heard
     bool m_SdlAudio = false;
     std::atomic<bool> m_Lost{false};
     std::atomic<double> m_Speed{1.0};

@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/DebugPanel.h"
 #include "app/Desktop.h"
+#include "app/FrameStats.h"
 #include "app/WindowIcon.h"
 #include "frame/AppState.h"
 #include "frame/Input.h"
@@ -49,6 +50,7 @@ void MainLoopIteration(MSG& msg)
         {
             UpdateDebugPanel();
             PresentFrame();
+            CountFrame(g_AbsoluteTime);
             Sleep(1);
         }
         else

@@ -207,10 +207,11 @@ public:
     // In pixels of the back buffer, top row 0; used while
     // D3DRS_SCISSORTESTENABLE is on. Clear ignores it here.
     virtual HRESULT SetScissorRect(const RECT* rect) = 0;
-    // Not Direct3D: rectangles of the back buffer, colour and depth, kept on
-    // the device for frames to come (KeepRects) and put back (RestoreRects),
-    // for parts of a frame that never change. RestoreRects fails when nothing
-    // is kept or the back buffer is no longer the one they were kept from.
+    // Not Direct3D: rectangles of the back buffer's colour (not its depth)
+    // kept on the device for frames to come (KeepRects) and put back
+    // (RestoreRects), for parts of a frame that never change. RestoreRects
+    // fails when nothing is kept or the back buffer is no longer the one they
+    // were kept from.
     virtual HRESULT KeepRects(const RECT* rects, DWORD count) = 0;
     virtual HRESULT RestoreRects(const RECT* rects, DWORD count) = 0;
     // Switches between window and full screen (Windowed); the back buffer

@@ -352,16 +352,17 @@ RECT SceneRect(const CTexture* bottom, const CTexture* top, float x, float y)
                 clamp(y + float(r1 * AlphaTile) + 1.0f, view.Height)};
 }
 
-// The pixels of the squares where either layer is opaque, merged into
-// rectangles and cut to the back buffer.
-void OpaqueRects(const CTexture* bottom, const CTexture* top, float x, float y, std::vector<RECT>& out)
+// The pixels of the squares where either layer is opaque (and `also` holds),
+// merged into rectangles and cut to the back buffer.
+template <class FAlso>
+void OpaqueRects(const CTexture* bottom, const CTexture* top, float x, float y, FAlso also, std::vector<RECT>& out)
 {
     D3DVIEWPORT9 view{};
     g_Device->GetViewport(&view);
     const std::vector<uint8_t>& b = bottom->m_AlphaTiles;
     const std::vector<uint8_t>& t = top->m_AlphaTiles;
     out.clear();
-    MergeTiles(TileCols(top), TileRows(top), [&](size_t i) { return b[i] == TileOpaque || t[i] == TileOpaque; },
+    MergeTiles(TileCols(top), TileRows(top), [&](size_t i) { return (b[i] == TileOpaque || t[i] == TileOpaque) && also(i); },
                [&](unsigned c0, unsigned c1, unsigned r0, unsigned r1) {
                    auto clamp = [](float v, DWORD hi) { return int32_t(std::clamp(v, 0.0f, float(hi))); };
                    const RECT r{clamp(x + float(c0 * AlphaTile), view.Width),
@@ -441,26 +442,36 @@ void DrawLayersInTiles(const CTexture* bottom, const CTexture* top, float x, flo
     {
         // Where either layer's result is opaque the pixel no longer depends
         // on the scene: drawn now, nearest, so the scene is left out there.
-        // Those pixels are the same every frame: once drawn, they are kept
-        // and copied back (colour and depth) in the frames after.
+        // Those pixels are the same every frame. Away from the scene's
+        // rectangle, where the scene is scissored out, their colour alone
+        // will do: once drawn it is kept, and copied back in the frames
+        // after. Only the squares near the scene are drawn every frame.
         static SKeptLayers s_Kept;
         D3DVIEWPORT9 view{};
         g_Device->GetViewport(&view);
-        if (!s_Kept.Holds(bottom, top, x, y, view) ||
-            FAILED(g_Device->RestoreRects(s_Kept.m_Rects.data(), DWORD(s_Kept.m_Rects.size()))))
+        const RECT scene = SceneRect(bottom, top, x, y);
+        const unsigned cols = TileCols(top);
+        auto nearScene = [&](size_t i) {
+            const float px = x + float(unsigned(i % cols) * AlphaTile), py = y + float(unsigned(i / cols) * AlphaTile);
+            return px < float(scene.right) && px + AlphaTile > float(scene.left) && py < float(scene.bottom) &&
+                   py + AlphaTile > float(scene.top);
+        };
+        const bool restored = s_Kept.Holds(bottom, top, x, y, view) &&
+                              SUCCEEDED(g_Device->RestoreRects(s_Kept.m_Rects.data(), DWORD(s_Kept.m_Rects.size())));
+        auto drawn = [&](size_t i) { return !restored || nearScene(i); };
+        DrawTiles(bottom, x, y, ETileDraw::ReplaceNearest,
+                  [&](size_t i) { return b[i] == TileOpaque && t[i] != TileOpaque && drawn(i); });
+        DrawTiles(top, x, y, ETileDraw::ReplaceNearest, [&](size_t i) { return t[i] == TileOpaque && drawn(i); });
+        DrawTiles(top, x, y, ETileDraw::Blend,
+                  [&](size_t i) { return t[i] == TileMixed && b[i] == TileOpaque && drawn(i); });
+        if (!restored)
         {
-            DrawTiles(bottom, x, y, ETileDraw::ReplaceNearest,
-                      [&](size_t i) { return b[i] == TileOpaque && t[i] != TileOpaque; });
-            DrawTiles(top, x, y, ETileDraw::ReplaceNearest, [&](size_t i) { return t[i] == TileOpaque; });
-            DrawTiles(top, x, y, ETileDraw::Blend,
-                      [&](size_t i) { return t[i] == TileMixed && b[i] == TileOpaque; });
             s_Kept = SKeptLayers{bottom, top, x, y, view, {}, false};
-            OpaqueRects(bottom, top, x, y, s_Kept.m_Rects);
+            OpaqueRects(bottom, top, x, y, [&](size_t i) { return !nearScene(i); }, s_Kept.m_Rects);
             s_Kept.m_Kept = SUCCEEDED(g_Device->KeepRects(s_Kept.m_Rects.data(), DWORD(s_Kept.m_Rects.size())));
         }
         // The scene drawn next is kept to the squares where it can show: the
         // rasteriser then never visits the rest.
-        const RECT scene = SceneRect(bottom, top, x, y);
         g_Device->SetScissorRect(&scene);
         g_Device->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
     }

@@ -138,7 +138,7 @@ private:
     bool m_UseFrame = false;
     GLuint m_Frame = 0, m_FrameColor = 0, m_FrameDepth = 0;
     // Kept rectangles (GlKeep.cpp), copied from the target m_KeepTarget.
-    GLuint m_Keep = 0, m_KeepColor = 0, m_KeepDepth = 0, m_KeepTarget = 0;
+    GLuint m_Keep = 0, m_KeepColor = 0, m_KeepTarget = 0;
     bool m_Kept = false;
 
     CGlVertexDecl* m_Decl = nullptr;

@@ -1,52 +1,19 @@
-// Rectangles of the back buffer kept for frames to come: colour and depth
-// copied into a frame of their own and copied back, as memory copies where
-// the formats agree. For parts of a frame that never change.
+// Rectangles of the back buffer's colour kept for frames to come: copied
+// into a texture of the target's own layout and copied back, so that both
+// copies are plain memory copies. For parts of a frame that never change.
 #include <epoxy/gl.h>
 
 #include <algorithm>
 
 #include "platform/gl/GlDevice.h"
 
-namespace {
-
-// Bits of one buffer of the default framebuffer; 0 where it has none (asking
-// a missing buffer its size is an error).
-GLint AttachmentBits(GLenum attachment, GLenum pname)
-{
-    GLint type = GL_NONE, bits = 0;
-    glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, attachment, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE,
-                                          &type);
-    if (type != GL_NONE)
-        glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, attachment, pname, &bits);
-    return bits;
-}
-
-// The depth format of the framebuffer bound for drawing, so that depth can
-// be copied to and from it.
-GLenum TargetDepthFormat(bool useFrame)
-{
-    if (useFrame)
-        return GL_DEPTH_COMPONENT16;  // as the off-screen frame makes it
-    const GLint depth = AttachmentBits(GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE);
-    const GLint stencil = AttachmentBits(GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE);
-    if (depth == 24)
-        return stencil == 8 ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24;
-    if (depth == 32)
-        return stencil == 8 ? GL_DEPTH32F_STENCIL8 : GL_DEPTH_COMPONENT32F;
-    return depth == 16 ? GL_DEPTH_COMPONENT16 : GL_NONE;
-}
-
-}  // namespace
-
 void CGlDevice::DropKept()
 {
     if (m_Keep)
         glDeleteFramebuffers(1, &m_Keep);
     if (m_KeepColor)
-        glDeleteRenderbuffers(1, &m_KeepColor);
-    if (m_KeepDepth)
-        glDeleteRenderbuffers(1, &m_KeepDepth);
-    m_Keep = m_KeepColor = m_KeepDepth = 0;
+        glDeleteTextures(1, &m_KeepColor);
+    m_Keep = m_KeepColor = 0;
     m_Kept = false;
 }
 
@@ -64,7 +31,7 @@ bool CGlDevice::CopyRects(GLuint from, GLuint to, const RECT* rects, DWORD count
             continue;
         // GL counts rows from the bottom.
         glBlitFramebuffer(x0, m_Height - y1, x1, m_Height - y0, x0, m_Height - y1, x1, m_Height - y0,
-                          GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
     }
     const bool ok = glGetError() == GL_NO_ERROR;
     BindTarget();
@@ -81,22 +48,16 @@ HRESULT CGlDevice::KeepRects(const RECT* rects, DWORD count)
     if (!m_Keep || m_KeepTarget != target)
     {
         DropKept();
-        const GLenum depth = TargetDepthFormat(m_UseFrame);
-        if (depth == GL_NONE)
-            return E_FAIL;
+        // A window's colour is BGRA, the off-screen frame's RGBA: the texture
+        // takes the target's layout from the data it is described with.
+        glGenTextures(1, &m_KeepColor);
+        glActiveTexture(m_ScratchUnit);
+        glBindTexture(GL_TEXTURE_2D, m_KeepColor);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, m_Width, m_Height, 0, m_UseFrame ? GL_RGBA : GL_BGRA,
+                     m_UseFrame ? GL_UNSIGNED_BYTE : GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
         glGenFramebuffers(1, &m_Keep);
-        glGenRenderbuffers(1, &m_KeepColor);
-        glGenRenderbuffers(1, &m_KeepDepth);
-        glBindRenderbuffer(GL_RENDERBUFFER, m_KeepColor);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, m_Width, m_Height);
-        glBindRenderbuffer(GL_RENDERBUFFER, m_KeepDepth);
-        glRenderbufferStorage(GL_RENDERBUFFER, depth, m_Width, m_Height);
         glBindFramebuffer(GL_FRAMEBUFFER, m_Keep);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_KeepColor);
-        const GLenum point = depth == GL_DEPTH24_STENCIL8 || depth == GL_DEPTH32F_STENCIL8
-                                 ? GL_DEPTH_STENCIL_ATTACHMENT
-                                 : GL_DEPTH_ATTACHMENT;
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, point, GL_RENDERBUFFER, m_KeepDepth);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_KeepColor, 0);
         const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
         BindTarget();
         if (!complete)

@@ -1,0 +1,8 @@
+#pragma once
+// With ORBA_FRAME_STATS set in the environment, the frame rate and the
+// longest frame are printed to stderr every five seconds while the window
+// draws: for measuring the program from outside (scripts/cpu.sh). Main
+// thread only.
+
+// After each presented frame, with the frame clock's time in seconds.
+void CountFrame(double now);

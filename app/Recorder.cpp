@@ -306,9 +306,15 @@ int RunRecording(const SCommandLine& line)
                 break;
             }
             g_Device->Present(nullptr, nullptr, nullptr, nullptr);
-            const int64_t audio = AudioFramesBefore(frame + 1, fps) - AudioFramesBefore(frame, fps);
+            int64_t audio = AudioFramesBefore(frame + 1, fps) - AudioFramesBefore(frame, fps);
             sound.resize(static_cast<size_t>(audio) * 2);
             FSOUND_PullOutput(sound.data(), static_cast<int>(audio));
+            // The last day ends within this frame: the picture runs to the
+            // frame's end, the sound stops on the day's last sample.
+            const bool ended = disk && disk->m_TrackIndex == lastIndex && disk->m_Handle &&
+                               disk->m_Handle->GetHandle() && CAudio::IsFinished(disk->m_Handle);
+            if (ended)
+                audio = std::clamp<int64_t>(FSOUND_GetLastEndFrame() - audioFrames, 0, audio);
             if (!WriteRecordVideo(file, pixels.data(), &why) ||
                 !WriteRecordAudio(file, sound.data(), static_cast<int>(audio), &why))
             {
@@ -327,8 +333,7 @@ int RunRecording(const SCommandLine& line)
                 std::fputs(FormatProgress(frame, total, MeasureProgress(frame, total, fps, wall)).c_str(), stderr);
                 std::fflush(stderr);
             }
-            if (disk && disk->m_TrackIndex == lastIndex && disk->m_Handle && disk->m_Handle->GetHandle() &&
-                CAudio::IsFinished(disk->m_Handle))
+            if (ended)
                 break;
             if (g_Quit)
                 break;

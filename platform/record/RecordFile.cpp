@@ -22,6 +22,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <numeric>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -195,7 +196,14 @@ bool CRecordFile::Open(const SRecordOptions& options, std::string* why)
         return false;
     }
     m_Opened = true;
-    code = avformat_write_header(m_Format, nullptr);
+    // MP4's edit lists (which cut AAC's priming) count in the movie's time
+    // scale, 1/1000 s unless told: a clock on which a sample and a frame are
+    // both whole keeps the sound's length to the sample.
+    AVDictionary* settings = nullptr;
+    if (m_Container == ContainerMp4)
+        av_dict_set_int(&settings, "movie_timescale", std::lcm(RecordAudioRate, options.m_Fps), 0);
+    code = avformat_write_header(m_Format, &settings);
+    av_dict_free(&settings);
     if (code < 0)
         return Failed("cannot start the film", code, why);
     return true;

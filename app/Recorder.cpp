@@ -13,6 +13,7 @@
 
 #include "app/App.h"
 #include "app/CommandLine.h"
+#include "app/RecorderHooks.h"
 #include "frame/DebugVars.h"
 #include "frame/Input.h"
 #include "frame/Timer.h"
@@ -145,6 +146,8 @@ namespace {
 
 volatile std::sig_atomic_t g_RecordInterrupted = 0;
 LONGLONG g_RecordTick = 0;
+RecordFrameTap g_RecordTap = nullptr;
+void* g_RecordTapUser = nullptr;
 
 void OnInterrupt(int)
 {
@@ -193,6 +196,12 @@ int64_t TrackFrames(int first, int last, int fps, int* lastPlayable)
 }
 
 }  // namespace
+
+void SetRecordFrameTap(RecordFrameTap tap, void* user)
+{
+    g_RecordTap = tap;
+    g_RecordTapUser = user;
+}
 
 int RunRecording(const SCommandLine& line)
 {
@@ -305,6 +314,8 @@ int RunRecording(const SCommandLine& line)
                 failed = true;
                 break;
             }
+            if (g_RecordTap)
+                g_RecordTap(frame, audioFrames, pixels.data(), width, height, g_RecordTapUser);
             g_Device->Present(nullptr, nullptr, nullptr, nullptr);
             int64_t audio = AudioFramesBefore(frame + 1, fps) - AudioFramesBefore(frame, fps);
             sound.resize(static_cast<size_t>(audio) * 2);

@@ -316,7 +316,8 @@ int RunRecording(const SCommandLine& line)
             }
             if (g_RecordTap)
                 g_RecordTap(frame, audioFrames, pixels.data(), width, height, g_RecordTapUser);
-            g_Device->Present(nullptr, nullptr, nullptr, nullptr);
+            // Not presented: nobody sees the offscreen window, and presenting
+            // would pace the recording to the display's refresh.
             int64_t audio = AudioFramesBefore(frame + 1, fps) - AudioFramesBefore(frame, fps);
             sound.resize(static_cast<size_t>(audio) * 2);
             FSOUND_PullOutput(sound.data(), static_cast<int>(audio));

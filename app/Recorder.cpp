@@ -13,6 +13,7 @@
 
 #include "app/App.h"
 #include "app/CommandLine.h"
+#include "app/RecorderHooks.h"
 #include "frame/DebugVars.h"
 #include "frame/Input.h"
 #include "frame/Timer.h"
@@ -145,6 +146,8 @@ namespace {
 
 volatile std::sig_atomic_t g_RecordInterrupted = 0;
 LONGLONG g_RecordTick = 0;
+RecordFrameTap g_RecordTap = nullptr;
+void* g_RecordTapUser = nullptr;
 
 void OnInterrupt(int)
 {
@@ -193,6 +196,12 @@ int64_t TrackFrames(int first, int last, int fps, int* lastPlayable)
 }
 
 }  // namespace
+
+void SetRecordFrameTap(RecordFrameTap tap, void* user)
+{
+    g_RecordTap = tap;
+    g_RecordTapUser = user;
+}
 
 int RunRecording(const SCommandLine& line)
 {
@@ -305,10 +314,19 @@ int RunRecording(const SCommandLine& line)
                 failed = true;
                 break;
             }
-            g_Device->Present(nullptr, nullptr, nullptr, nullptr);
-            const int64_t audio = AudioFramesBefore(frame + 1, fps) - AudioFramesBefore(frame, fps);
+            if (g_RecordTap)
+                g_RecordTap(frame, audioFrames, pixels.data(), width, height, g_RecordTapUser);
+            // Not presented: nobody sees the offscreen window, and presenting
+            // would pace the recording to the display's refresh.
+            int64_t audio = AudioFramesBefore(frame + 1, fps) - AudioFramesBefore(frame, fps);
             sound.resize(static_cast<size_t>(audio) * 2);
             FSOUND_PullOutput(sound.data(), static_cast<int>(audio));
+            // The last day ends within this frame: the picture runs to the
+            // frame's end, the sound stops on the day's last sample.
+            const bool ended = disk && disk->m_TrackIndex == lastIndex && disk->m_Handle &&
+                               disk->m_Handle->GetHandle() && CAudio::IsFinished(disk->m_Handle);
+            if (ended)
+                audio = std::clamp<int64_t>(FSOUND_GetLastEndFrame() - audioFrames, 0, audio);
             if (!WriteRecordVideo(file, pixels.data(), &why) ||
                 !WriteRecordAudio(file, sound.data(), static_cast<int>(audio), &why))
             {
@@ -327,8 +345,7 @@ int RunRecording(const SCommandLine& line)
                 std::fputs(FormatProgress(frame, total, MeasureProgress(frame, total, fps, wall)).c_str(), stderr);
                 std::fflush(stderr);
             }
-            if (disk && disk->m_TrackIndex == lastIndex && disk->m_Handle && disk->m_Handle->GetHandle() &&
-                CAudio::IsFinished(disk->m_Handle))
+            if (ended)
                 break;
             if (g_Quit)
                 break;

@@ -89,6 +89,10 @@ void FSOUND_SetPulledOutput(signed char pulled);
 // once every stream that ended within them has raised its end callback.
 // False when the output is not pulled.
 signed char FSOUND_PullOutput(float* stereo, int frames);
+// The output frame (counted from FSOUND_Init) just after the last sample of
+// the stream or module whose end was raised last; -1 before any. With a
+// pulled output, where in the pulls the show's sound ended.
+int64_t FSOUND_GetLastEndFrame();
 
 // Closes the library: output, threads, and every stream and module still
 // open (their pointers become invalid). FSOUND_Init may follow. Also run at

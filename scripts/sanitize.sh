@@ -2,7 +2,7 @@
 # Runs the test programs under the sanitizers:
 #   build-asan  AddressSanitizer + UndefinedBehaviorSanitizer (+ LeakSanitizer):
 #               every GoogleTest program (all labels but e2e)
-#   build-tsan  ThreadSanitizer: the sound library, audio handle and music-disk tests
+#   build-tsan  ThreadSanitizer: the sound library, audio handle, music-disk and recorder-file tests
 # Any finding fails the run. Suppressions (third-party code only, each with
 # its reason) live in tests/sanitizers/.
 #   scripts/sanitize.sh [asan|tsan]...   (default: both)
@@ -52,9 +52,9 @@ for kind in "${kinds[@]}"; do
       # Only the programs the run needs (and the tools they call), not the
       # whole tree.
       mapfile -t targets < <(ninja -C build-tsan -t targets all |
-        sed -n -e 's/^\(orba_test_\(audio\|platform_sound\|musicdisk\)\): phony$/\1/p' -e 's/^\(tools\/[^/]*\/all\): phony$/\1/p')
+        sed -n -e 's/^\(orba_test_\(audio\|platform_sound\|platform_record\|musicdisk\)\): phony$/\1/p' -e 's/^\(tools\/[^/]*\/all\): phony$/\1/p')
       timed "tsan build" cmake --build build-tsan -j2 --target "${targets[@]}"
-      timed "tsan tests" bash -c "cd build-tsan && ctest --output-on-failure -L 'audio|platform_sound|musicdisk'"
+      timed "tsan tests" bash -c "cd build-tsan && ctest --output-on-failure -L 'audio|platform_sound|platform_record|musicdisk'"
       ;;
     *)
       echo "unknown kind $kind (asan or tsan)" >&2

@@ -3,7 +3,10 @@
 // into a film by what the name ends with (.mp4/.mkv H.264 with AAC, .webm VP9
 // with Opus, lossless FFV1 with FLAC in .mkv). The film is written under a
 // temporary name beside the final one and renamed only when finished, so an
-// existing file is never left half-overwritten. Main thread only.
+// existing file is never left half-overwritten. Called from the main thread
+// only; the file scales and encodes on a worker thread of its own, so a
+// write returns once its frame or sound is copied, and a failure on the
+// worker is said by the next write or by FinishRecordFile.
 #include <cstdint>
 #include <string>
 

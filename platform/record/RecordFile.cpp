@@ -1,8 +1,10 @@
 // The recorder's film: options, the temporary name, the encoders (video
 // scaled into the frame with black bars, audio converted and cut into the
-// encoder's frames) and the muxer.
+// encoder's frames) and the muxer. Scaling, encoding and writing run on a
+// worker thread of their own while the show draws its next frame: the main
+// thread only copies each frame and each piece of sound into a short queue.
 //
-// Sections: options, encoders, video, audio, finish
+// Sections: options, encoders, queue, video, audio, finish
 #include "platform/record/Record.h"
 
 extern "C" {
@@ -18,11 +20,16 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <condition_variable>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <numeric>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -97,6 +104,17 @@ std::string RecordTempPath(const std::string& path)
 
 // ---------------------------------------------------------------- encoders
 
+// What the main thread hands the worker: a frame, or a piece of sound. The
+// buffers stay with their slot and are reused, so nothing is allocated per
+// frame once the queue has gone round.
+struct SRecordJob
+{
+    bool m_Video = false;
+    std::vector<uint32_t> m_Pixels;
+    std::vector<float> m_Sound;
+    int m_Frames = 0;
+};
+
 class CRecordFile
 {
 public:
@@ -107,6 +125,16 @@ public:
     bool Finish(std::string* why);
 
 private:
+    // Main thread: the next free slot (null once the worker failed, with
+    // `why`), then handing it over.
+    SRecordJob* NextSlot(std::string* why);
+    void Hand();
+    // Waits for the worker to finish what it was given, and ends it. False,
+    // with `why`, when it failed on the way.
+    bool StopWorker(std::string* why);
+    void WorkerLoop();
+    bool EncodeVideo(const uint32_t* argb, std::string* why);
+    bool EncodeAudio(const float* stereo, int frames, std::string* why);
     bool OpenVideo(std::string* why);
     bool OpenAudio(std::string* why);
     bool Encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, std::string* why);
@@ -133,10 +161,26 @@ private:
     int64_t m_AudioPts = 0;
     uint8_t** m_Converted = nullptr;
     int m_ConvertedCapacity = 0;
+
+    // The queue: m_Count slots from m_Head belong to the worker, the rest to
+    // the main thread. Three frames with their sound: enough to ride out an
+    // uneven frame, few enough to keep memory small.
+    static constexpr int s_Slots = 6;
+    SRecordJob m_Jobs[s_Slots];
+    std::mutex m_Lock;
+    std::condition_variable m_Changed;
+    int m_Head = 0;
+    int m_Count = 0;
+    bool m_Stop = false;
+    bool m_WorkerFailed = false;
+    std::string m_WorkerWhy;
+    std::thread m_Worker;
 };
 
 CRecordFile::~CRecordFile()
 {
+    std::string ignored;
+    StopWorker(&ignored);
     if (m_Format)
     {
         if (m_Format->pb)
@@ -195,9 +239,17 @@ bool CRecordFile::Open(const SRecordOptions& options, std::string* why)
         return false;
     }
     m_Opened = true;
-    code = avformat_write_header(m_Format, nullptr);
+    // MP4's edit lists (which cut AAC's priming) count in the movie's time
+    // scale, 1/1000 s unless told: a clock on which a sample and a frame are
+    // both whole keeps the sound's length to the sample.
+    AVDictionary* settings = nullptr;
+    if (m_Container == ContainerMp4)
+        av_dict_set_int(&settings, "movie_timescale", std::lcm(RecordAudioRate, options.m_Fps), 0);
+    code = avformat_write_header(m_Format, &settings);
+    av_dict_free(&settings);
     if (code < 0)
         return Failed("cannot start the film", code, why);
+    m_Worker = std::thread(&CRecordFile::WorkerLoop, this);
     return true;
 }
 
@@ -227,7 +279,17 @@ bool CRecordFile::OpenVideo(std::string* why)
         m_Video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* settings = nullptr;
     if (std::strcmp(name, "libx264") == 0)
+    {
         av_dict_set(&settings, "crf", "18", 0);
+        // "veryfast": medium's trellis and wide motion search took most of
+        // the encoding time for a few per cent of size at the same quality;
+        // the show must share two cores with its own drawing.
+        av_dict_set(&settings, "preset", "veryfast", 0);
+        // One thread a core: x264's default of one and a half a core adds
+        // frames in flight and switching, and the queue already keeps the
+        // encoder beside the drawing.
+        av_dict_set_int(&settings, "threads", std::max(1u, std::thread::hardware_concurrency()), 0);
+    }
     else if (std::strcmp(name, "libvpx-vp9") == 0)
     {
         av_dict_set(&settings, "crf", "31", 0);
@@ -340,9 +402,106 @@ bool CRecordFile::Encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame
     }
 }
 
-// ---------------------------------------------------------------- video
+// ---------------------------------------------------------------- queue
+
+SRecordJob* CRecordFile::NextSlot(std::string* why)
+{
+    std::unique_lock<std::mutex> lock(m_Lock);
+    m_Changed.wait(lock, [this] { return m_Count < s_Slots || m_WorkerFailed; });
+    if (m_WorkerFailed)
+    {
+        *why = m_WorkerWhy;
+        return nullptr;
+    }
+    return &m_Jobs[(m_Head + m_Count) % s_Slots];
+}
+
+void CRecordFile::Hand()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        ++m_Count;
+    }
+    m_Changed.notify_all();
+}
+
+bool CRecordFile::StopWorker(std::string* why)
+{
+    if (!m_Worker.joinable())
+        return true;
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_Stop = true;
+    }
+    m_Changed.notify_all();
+    m_Worker.join();
+    if (m_WorkerFailed)
+    {
+        *why = m_WorkerWhy;
+        return false;
+    }
+    return true;
+}
+
+void CRecordFile::WorkerLoop()
+{
+    for (;;)
+    {
+        SRecordJob* job = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(m_Lock);
+            m_Changed.wait(lock, [this] { return m_Count > 0 || m_Stop; });
+            if (m_Count == 0)
+                return;
+            job = &m_Jobs[m_Head];
+        }
+        std::string why;
+        const bool done = job->m_Video ? EncodeVideo(job->m_Pixels.data(), &why)
+                                       : EncodeAudio(job->m_Sound.data(), job->m_Frames, &why);
+        {
+            std::lock_guard<std::mutex> lock(m_Lock);
+            m_Head = (m_Head + 1) % s_Slots;
+            --m_Count;
+            if (!done)
+            {
+                m_WorkerFailed = true;
+                m_WorkerWhy = why;
+            }
+        }
+        m_Changed.notify_all();
+        if (!done)
+            return;
+    }
+}
 
 bool CRecordFile::WriteVideo(const uint32_t* argb, std::string* why)
+{
+    SRecordJob* job = NextSlot(why);
+    if (!job)
+        return false;
+    job->m_Video = true;
+    job->m_Pixels.assign(argb, argb + static_cast<size_t>(m_Options.m_SourceWidth) * m_Options.m_SourceHeight);
+    Hand();
+    return true;
+}
+
+bool CRecordFile::WriteAudio(const float* stereo, int frames, std::string* why)
+{
+    if (frames <= 0)
+        return true;
+    SRecordJob* job = NextSlot(why);
+    if (!job)
+        return false;
+    job->m_Video = false;
+    job->m_Sound.assign(stereo, stereo + static_cast<size_t>(frames) * 2);
+    job->m_Frames = frames;
+    Hand();
+    return true;
+}
+
+// ---------------------------------------------------------------- video
+
+bool CRecordFile::EncodeVideo(const uint32_t* argb, std::string* why)
 {
     // The encoder may still hold the last frame: write into a fresh one.
     int code = av_frame_make_writable(m_VideoFrame);
@@ -376,10 +535,8 @@ bool CRecordFile::WriteVideo(const uint32_t* argb, std::string* why)
 
 // ---------------------------------------------------------------- audio
 
-bool CRecordFile::WriteAudio(const float* stereo, int frames, std::string* why)
+bool CRecordFile::EncodeAudio(const float* stereo, int frames, std::string* why)
 {
-    if (frames <= 0)
-        return true;
     const int capacity = swr_get_out_samples(m_Resampler, frames);
     if (capacity > m_ConvertedCapacity)
     {
@@ -431,6 +588,8 @@ bool CRecordFile::EncodeAudioFrames(bool last, std::string* why)
 
 bool CRecordFile::Finish(std::string* why)
 {
+    if (!StopWorker(why))
+        return false;
     // What the resampler still holds (Opus's 48 kHz), then the short last frame.
     if (m_Audio->sample_rate != RecordAudioRate)
     {

@@ -134,6 +134,9 @@ public:
     CSoundOutput m_Output;
     CSpectrum m_Spectrum;
     std::mutex m_Lock;
+    // Under m_Lock: the output frame after the last sample of the voice whose
+    // end was raised last, so a recording can stop on that sample.
+    int64_t m_LastEndFrame = -1;
 
 private:
     void DecoderLoop();
@@ -449,6 +452,7 @@ bool CSoundLibrary::Service(CVoice* voice)
     if (!voice->m_EndRaised && EndHeard(voice))
     {
         voice->m_EndRaised = true;
+        m_LastEndFrame = voice->m_EndFrame.load(std::memory_order_relaxed);
         if (voice->m_Attached)
         {
             m_Mixer.Detach(voice);
@@ -855,6 +859,15 @@ signed char FSOUND_PullOutput(float* stereo, int frames)
     }
     library->Settle(0);
     return 1;
+}
+
+int64_t FSOUND_GetLastEndFrame()
+{
+    CSoundLibrary* library = g_SoundLibrary;
+    if (!library)
+        return -1;
+    std::lock_guard<std::mutex> lock(library->m_Lock);
+    return library->m_LastEndFrame;
 }
 
 // ---------------------------------------------------------------- [hooks]

@@ -246,3 +246,52 @@ TEST(RecordFile, AFilmThatCannotBeWrittenLeavesNothingAndAnOldFileUntouched)
     std::getline(in, text);
     EXPECT_EQ(text, "old film");
 }
+
+TEST(RecordFile, WritesTakeTheirFramesAndSoundAtOnceSoTheCallerMayReuseItsBuffers)
+{
+    // The recorder reads every frame into one buffer and pulls the sound into
+    // another while the film is still encoding what came before.
+    const std::string dir = MakeTempDir("record-reuse");
+    SRecordOptions options = Small(dir + "/film.mkv");
+    options.m_Lossless = true;
+    options.m_Width = options.m_SourceWidth;
+    options.m_Height = options.m_SourceHeight;
+    std::string why;
+    CRecordFile* file = OpenRecordFile(options, &why);
+    ASSERT_NE(file, nullptr) << why;
+    constexpr int Frames = 40, Audio = RecordAudioRate / 30;
+    std::vector<uint32_t> pixels;
+    std::vector<float> sound(Audio * 2);
+    for (int n = 0; n < Frames; ++n)
+    {
+        pixels = Frame(80, 60, n);
+        ASSERT_TRUE(WriteRecordVideo(file, pixels.data(), &why)) << why;
+        std::fill(pixels.begin(), pixels.end(), 0xFFFF00FFu);
+        std::fill(sound.begin(), sound.end(), static_cast<float>(n) / 64.0f);
+        ASSERT_TRUE(WriteRecordAudio(file, sound.data(), Audio, &why)) << why;
+        std::fill(sound.begin(), sound.end(), -1.0f);
+    }
+    ASSERT_TRUE(FinishRecordFile(file, &why)) << why;
+
+    const std::string rgb = Output("ffmpeg -v error -i '" + options.m_Path + "' -f rawvideo -pix_fmt rgb24 -");
+    ASSERT_EQ(rgb.size(), size_t(Frames) * 80 * 60 * 3);
+    for (int n = 0; n < Frames; ++n)
+    {
+        const std::vector<uint32_t> expected = Frame(80, 60, n);
+        for (size_t i = 0; i < expected.size(); ++i)
+        {
+            const auto* p = reinterpret_cast<const unsigned char*>(rgb.data()) + (size_t(n) * expected.size() + i) * 3;
+            ASSERT_EQ(uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2], expected[i] & 0xFFFFFFu)
+                << "frame " << n << " pixel " << i;
+        }
+    }
+    const std::string s16 = Output("ffmpeg -v error -i '" + options.m_Path + "' -map 0:a -f s16le -");
+    ASSERT_EQ(s16.size(), size_t(Frames) * Audio * 4);
+    for (int n = 0; n < Frames; ++n)
+        for (int i = 0; i < Audio * 2; ++i)
+        {
+            int16_t sample = 0;
+            std::memcpy(&sample, s16.data() + (size_t(n) * Audio * 2 + i) * 2, 2);
+            ASSERT_EQ(sample, n * 512) << "frame " << n << " sample " << i;
+        }
+}

@@ -18,6 +18,7 @@
 #include "platform/FMOD.h"
 #include "platform/sound/SoundHooks.h"
 #include "render/Draw2D.h"
+#include "render/DrawTiles.h"
 #include "render/RenderDevice.h"
 #include "support/AudioTestFiles.h"
 #include "support/RealDevice.h"

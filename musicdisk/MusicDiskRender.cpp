@@ -11,6 +11,7 @@
 #include "musicdisk/MusicDisk.h"
 #include "platform/FMOD.h"
 #include "render/Draw2D.h"
+#include "render/DrawTiles.h"
 #include "render/RenderDevice.h"
 #include "visualiser/IsoSurface.h"
 

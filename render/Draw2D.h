@@ -29,31 +29,6 @@ struct STexturedRect
     float x, y, w, h, u, v, du, dv;
 };
 void DrawTexturedRectsUV(const CTexture* texture, const STexturedRect* rects, int count, uint32_t color);
-// The texture at its own size at (x, y) in white: the same pixels as
-// DrawTexturedRect, for less work. Squares of texels all transparent are left
-// out (blending would keep what is under them), squares all opaque are drawn
-// without blending, and squares that `cover` (the same size, drawn next at the
-// same place) hides entirely are left out. Scaled or between pixels it is one
-// rectangle as DrawTexturedRect.
-void DrawImageInTiles(const CTexture* texture, float x, float y, const CTexture* cover);
-// Two images of one size, `top` over `bottom`, at (x, y), around a scene that
-// goes beneath them: Under before the scene, Over after it, give the pixels of
-// the scene followed by both images whole. Under draws the squares whose
-// result is opaque whatever lies beneath, at depth 0, so that the scene's 3D
-// fails its depth test there and is never shaded, and scissors what follows to
-// the rectangle where the scene can show; Over ends the scissor and blends the
-// rest.
-// Where squares cannot stand for the images (see above), Over draws both
-// whole and Under draws nothing.
-enum class ELayerPass
-{
-    Under,
-    Over
-};
-void DrawLayersInTiles(const CTexture* bottom, const CTexture* top, float x, float y, ELayerPass pass);
-// Whether the blend state is "source alpha over", under which an opaque
-// source replaces what is there exactly.
-bool BlendsSourceOver();
 void DrawScreenRect(float x, float y, float w, float h, uint32_t color);
 // Appends one line; false (and nothing added) when the batch is full.
 bool AddLine(const D3DXVECTOR3& from, const D3DXVECTOR3& to, uint32_t color);

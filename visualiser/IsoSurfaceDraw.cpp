@@ -3,7 +3,7 @@
 #include "frame/AppState.h"
 #include "content/ResourceManager.h"
 #include "render/Camera.h"
-#include "render/Draw2D.h"
+#include "render/DrawTiles.h"
 #include "render/RenderDevice.h"
 #include "visualiser/IsoSurface.h"
 

@@ -10,6 +10,7 @@
 #include "content/ResourceManager.h"
 #include "render/Camera.h"
 #include "render/Draw2D.h"
+#include "render/DrawTiles.h"
 #include "render/RenderDevice.h"
 #include "support/Globals.h"
 #include "support/RealDevice.h"

@@ -68,14 +68,22 @@ samples=$(ffmpeg -v error -i "$WORK/out/day2.mkv" -map 0:a -f s16le - | wc -c)
 [ "$samples" = $(( (loading2 * 44100 / FPS + DAY2) * 4 )) ] ||
     fail "day 2 alone: $((samples / 4)) samples of sound with $loading2 frames of loading"
 
-# ---- Ctrl-C: a playable film up to the last frame written
-(cd "$WORK" && exec "$ORBA_BIN" --record "$WORK/out/cut.mkv" --size 160x120 --fps $FPS 2>"$WORK/record.log") &
+# ---- Ctrl-C: a playable film up to the last frame written. A minute-long
+# day, interrupted once frames are being written (small films record in a
+# fraction of real time, so a fixed wait could outlast the show).
+mkdir -p "$WORK/long"
+sox -n -r 44100 -c 2 "$WORK/long/minute.wav" synth 60 sine 330 vol 0.5
+(cd "$WORK" && exec "$ORBA_BIN" --record "$WORK/out/cut.mkv" --size 160x120 --fps $FPS "$WORK/long" \
+    2>"$WORK/record.log") &
 pid=$!
-sleep 3
+for _ in $(seq 200); do
+    tr '\r' '\n' <"$WORK/record.log" | grep -qE '^ *[0-9]+%  [1-9][0-9]*/' && break
+    sleep 0.1
+done
 kill -INT "$pid"
 wait "$pid" || fail "interrupted recording exited $?: $(cat "$WORK/record.log")"
 read -r cut _ < <(summary | sed -E 's/^ORBA: recorded ([0-9]+) frames \(([0-9]+) of loading\).*/\1 \2/')
-[ "$cut" -gt 0 ] && [ "$cut" -lt "$frames" ] || fail "interrupted at $cut frames"
+[ "$cut" -gt 0 ] && [ "$cut" -lt $((60 * FPS)) ] || fail "interrupted at $cut frames"
 counted=$(probe -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$WORK/out/cut.mkv")
 [ "$counted" = "$cut" ] || fail "the interrupted film holds $counted frames of $cut"
 

@@ -256,7 +256,8 @@ struct SKeptLayers
     const CTexture* m_Top = nullptr;
     float m_X = 0.0f, m_Y = 0.0f;
     D3DVIEWPORT9 m_View{};
-    std::vector<RECT> m_Rects;
+    RECT m_Scene{};             // where the scene can show
+    std::vector<RECT> m_Rects;  // copied back
     bool m_Kept = false;
 
     bool Holds(const CTexture* bottom, const CTexture* top, float x, float y, const D3DVIEWPORT9& view) const
@@ -323,15 +324,16 @@ void DrawLayersInTiles(const CTexture* bottom, const CTexture* top, float x, flo
         static SKeptLayers s_Kept;
         D3DVIEWPORT9 view{};
         g_Device->GetViewport(&view);
-        const RECT scene = SceneRect(bottom, top, x, y);
+        const bool holds = s_Kept.Holds(bottom, top, x, y, view);
+        const RECT scene = holds ? s_Kept.m_Scene : SceneRect(bottom, top, x, y);
         const unsigned cols = TileCols(top);
         auto nearScene = [&](size_t i) {
             const float px = x + float(unsigned(i % cols) * AlphaTile), py = y + float(unsigned(i / cols) * AlphaTile);
             return px < float(scene.right) && px + AlphaTile > float(scene.left) && py < float(scene.bottom) &&
                    py + AlphaTile > float(scene.top);
         };
-        const bool restored = s_Kept.Holds(bottom, top, x, y, view) &&
-                              SUCCEEDED(g_Device->RestoreRects(s_Kept.m_Rects.data(), DWORD(s_Kept.m_Rects.size())));
+        const bool restored =
+            holds && SUCCEEDED(g_Device->RestoreRects(s_Kept.m_Rects.data(), DWORD(s_Kept.m_Rects.size())));
         auto drawn = [&](size_t i) { return !restored || nearScene(i); };
         DrawTiles(bottom, x, y, ETileDraw::ReplaceNearest,
                   [&](size_t i) { return b[i] == TileOpaque && t[i] != TileOpaque && drawn(i); });
@@ -340,7 +342,7 @@ void DrawLayersInTiles(const CTexture* bottom, const CTexture* top, float x, flo
                   [&](size_t i) { return t[i] == TileMixed && b[i] == TileOpaque && drawn(i); });
         if (!restored)
         {
-            s_Kept = SKeptLayers{bottom, top, x, y, view, {}, false};
+            s_Kept = SKeptLayers{bottom, top, x, y, view, scene, {}, false};
             OpaqueRects(bottom, top, x, y, [&](size_t i) { return !nearScene(i); }, s_Kept.m_Rects);
             s_Kept.m_Kept = SUCCEEDED(g_Device->KeepRects(s_Kept.m_Rects.data(), DWORD(s_Kept.m_Rects.size())));
         }

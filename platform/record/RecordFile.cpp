@@ -138,6 +138,7 @@ private:
     bool OpenVideo(std::string* why);
     bool OpenAudio(std::string* why);
     bool Encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, std::string* why);
+    bool ReserveConverted(int capacity, std::string* why);
     bool EncodeAudioFrames(bool last, std::string* why);
     bool Failed(const char* what, int code, std::string* why);
 
@@ -535,18 +536,26 @@ bool CRecordFile::EncodeVideo(const uint32_t* argb, std::string* why)
 
 // ---------------------------------------------------------------- audio
 
+// Room for `capacity` converted frames, grown, never shrunk.
+bool CRecordFile::ReserveConverted(int capacity, std::string* why)
+{
+    if (capacity <= m_ConvertedCapacity)
+        return true;
+    if (m_Converted)
+        av_freep(&m_Converted[0]);
+    av_freep(&m_Converted);
+    m_ConvertedCapacity = 0;
+    if (av_samples_alloc_array_and_samples(&m_Converted, nullptr, 2, capacity, m_Audio->sample_fmt, 0) < 0)
+        return Failed("no audio buffer", 0, why);
+    m_ConvertedCapacity = capacity;
+    return true;
+}
+
 bool CRecordFile::EncodeAudio(const float* stereo, int frames, std::string* why)
 {
     const int capacity = swr_get_out_samples(m_Resampler, frames);
-    if (capacity > m_ConvertedCapacity)
-    {
-        if (m_Converted)
-            av_freep(&m_Converted[0]);
-        av_freep(&m_Converted);
-        if (av_samples_alloc_array_and_samples(&m_Converted, nullptr, 2, capacity, m_Audio->sample_fmt, 0) < 0)
-            return Failed("no audio buffer", 0, why);
-        m_ConvertedCapacity = capacity;
-    }
+    if (!ReserveConverted(capacity, why))
+        return false;
     const uint8_t* in[1] = {reinterpret_cast<const uint8_t*>(stereo)};
     const int got = swr_convert(m_Resampler, m_Converted, capacity, in, frames);
     if (got < 0)
@@ -594,15 +603,8 @@ bool CRecordFile::Finish(std::string* why)
     if (m_Audio->sample_rate != RecordAudioRate)
     {
         const int capacity = std::max(m_ConvertedCapacity, 4096);
-        if (capacity > m_ConvertedCapacity)
-        {
-            if (m_Converted)
-                av_freep(&m_Converted[0]);
-            av_freep(&m_Converted);
-            if (av_samples_alloc_array_and_samples(&m_Converted, nullptr, 2, capacity, m_Audio->sample_fmt, 0) < 0)
-                return Failed("no audio buffer", 0, why);
-            m_ConvertedCapacity = capacity;
-        }
+        if (!ReserveConverted(capacity, why))
+            return false;
         const int got = swr_convert(m_Resampler, m_Converted, capacity, nullptr, 0);
         if (got > 0)
             av_audio_fifo_write(m_Fifo, reinterpret_cast<void**>(m_Converted), got);

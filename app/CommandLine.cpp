@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -150,9 +151,14 @@ bool ChooseAlbum(const std::string& named, const std::string& programFolder, std
             return true;
         }
     }
-    std::string where = Shown(looked[0]);
-    for (size_t i = 1; i < looked.size(); ++i)
-        where += " and " + Shown(looked[i]);
+    // Run from the program's own folder, two of the places are one.
+    std::vector<std::string> shown;
+    for (const std::string& folder : looked)
+        if (std::find(shown.begin(), shown.end(), Shown(folder)) == shown.end())
+            shown.push_back(Shown(folder));
+    std::string where = shown[0];
+    for (size_t i = 1; i < shown.size(); ++i)
+        where += " and " + shown[i];
     s_Notice = "ORBA: no album to play: looked in " + where + ", and nothing there could be played";
     return true;
 }

@@ -192,8 +192,12 @@ TEST_F(SilentSoundTest, SetPositionRestoresWhatGetPositionReported)
     FSOUND_Stream_Stop(stream);
     FSOUND_Stream_Play(0, stream);
     ASSERT_TRUE(FSOUND_Stream_SetPosition(stream, position));
-    EXPECT_EQ(FSOUND_Stream_GetPosition(stream), position);
-    EXPECT_NEAR(FSOUND_Stream_GetTime(stream), time, 1);
+    // It plays on between the calls: allow 10 ms of it (a slow sanitiser
+    // build), far less than the block a misplaced restart would be out by.
+    const unsigned int restored = FSOUND_Stream_GetPosition(stream);
+    EXPECT_GE(restored, position);
+    EXPECT_LE(restored, position + 441);
+    EXPECT_NEAR(FSOUND_Stream_GetTime(stream), time, 10);
     SleepMs(300);
     // And plays on from there.
     EXPECT_NEAR(FSOUND_Stream_GetTime(stream), time + 300, 80);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <vector>
 
 #include "content/ResourceManager.h"
 #include "render/Draw2D.h"
@@ -69,12 +70,15 @@ void ScanStrip(CFont* font, const CTexture* texture)
     surface->UnlockRect(0);
 }
 
-// The pen walk shared by the four operations. Draws when `draw`; returns the
+// The pen walk shared by the four operations. Draws when `draw`, all glyphs
+// in one draw (in order, so overlaps blend as glyph after glyph); returns the
 // largest pen x reached after any character, relative to x.
 float WalkText(const CFont* font, float x, float y, uint32_t color, float scale, bool fixed, float advance, bool draw)
 {
     const float height = static_cast<float>(font->m_GlyphHeight) * scale;
     const float textureWidth = font->m_StripTexture ? static_cast<float>(font->m_StripTexture->m_Width) : 0.0f;
+    static std::vector<STexturedRect> s_Glyphs;
+    s_Glyphs.clear();
     float penX = x, penY = y;
     float widest = 0.0f;
     for (const char* p = g_TextBuffer; *p; ++p)
@@ -93,13 +97,14 @@ float WalkText(const CFont* font, float x, float y, uint32_t color, float scale,
         {
             const float w = font->m_GlyphWidth[c];
             if (draw)
-                DrawTexturedRectUV(font->m_StripTexture, penX, penY, w * scale, height, font->m_GlyphU[c], 0.0f,
-                                   w / textureWidth, 1.0f, color);
+                s_Glyphs.push_back({penX, penY, w * scale, height, font->m_GlyphU[c], 0.0f, w / textureWidth, 1.0f});
             penX += (fixed ? advance : w) * scale;
         }
         penX += font->m_Spacing * scale;
         widest = std::max(widest, penX - x);
     }
+    if (!s_Glyphs.empty())
+        DrawTexturedRectsUV(font->m_StripTexture, s_Glyphs.data(), int(s_Glyphs.size()), color);
     return widest;
 }
 

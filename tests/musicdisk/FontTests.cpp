@@ -25,6 +25,22 @@ protected:
     }
 
     std::vector<const SRecordedCall*> Draws() const { return m_Device->Calls("DrawPrimitiveUP"); }
+    // Every glyph drawn, in order, whatever the draws that carry them.
+    struct SGlyph
+    {
+        const SRecordedCall* m_Call;
+        int m_Rect;
+        const float* Corner(int corner) const { return VertexFloats(*m_Call, RectCornerVertex(*m_Call, m_Rect, corner)); }
+        uint32_t Color(int corner) const { return VertexColor(*m_Call, RectCornerVertex(*m_Call, m_Rect, corner), 16); }
+    };
+    std::vector<SGlyph> Glyphs() const
+    {
+        std::vector<SGlyph> out;
+        for (const SRecordedCall* d : Draws())
+            for (int r = 0; r < RectCount(*d); ++r)
+                out.push_back({d, r});
+        return out;
+    }
 
     CRecordingDevice* m_Device = nullptr;
     std::unique_ptr<CTexture> m_Strip;
@@ -39,11 +55,15 @@ int GlyphCount(const CFont* font)
     return n;
 }
 
-// Left and top of a drawn quad in virtual pixels (the draw shifts by half a pixel).
-float QuadLeft(const SRecordedCall& draw) { return VertexFloats(draw, 1)[0] + 0.5f; }
-float QuadTop(const SRecordedCall& draw) { return VertexFloats(draw, 1)[1] + 0.5f; }
-float QuadWidth(const SRecordedCall& draw) { return VertexFloats(draw, 3)[0] - VertexFloats(draw, 1)[0]; }
-float QuadHeight(const SRecordedCall& draw) { return VertexFloats(draw, 0)[1] - VertexFloats(draw, 1)[1]; }
+// Left and top of a drawn glyph in virtual pixels (the draw shifts by half a pixel).
+template <class T>
+float QuadLeft(const T& g) { return g.Corner(1)[0] + 0.5f; }
+template <class T>
+float QuadTop(const T& g) { return g.Corner(1)[1] + 0.5f; }
+template <class T>
+float QuadWidth(const T& g) { return g.Corner(3)[0] - g.Corner(1)[0]; }
+template <class T>
+float QuadHeight(const T& g) { return g.Corner(0)[1] - g.Corner(1)[1]; }
 
 }  // namespace
 
@@ -148,19 +168,21 @@ TEST_F(FontTest, WorkedMetrics)
 TEST_F(FontTest, DrawTextPlacesGlyphsAndSkipsMissingOnes)
 {
     DrawText(m_Font, 0.0f, 0.0f, 0x80102030, 1.0f, "A,B");
-    const auto draws = Draws();
+    // One draw for the text.
+    EXPECT_EQ(Draws().size(), 1u);
+    const auto draws = Glyphs();
     ASSERT_EQ(draws.size(), 2u);
-    EXPECT_FLOAT_EQ(QuadLeft(*draws[0]), 0.0f);
-    EXPECT_FLOAT_EQ(QuadWidth(*draws[0]), 7.0f);
-    EXPECT_FLOAT_EQ(QuadLeft(*draws[1]), 9.0f);
-    EXPECT_FLOAT_EQ(QuadHeight(*draws[1]), 8.0f);
+    EXPECT_FLOAT_EQ(QuadLeft(draws[0]), 0.0f);
+    EXPECT_FLOAT_EQ(QuadWidth(draws[0]), 7.0f);
+    EXPECT_FLOAT_EQ(QuadLeft(draws[1]), 9.0f);
+    EXPECT_FLOAT_EQ(QuadHeight(draws[1]), 8.0f);
     // "B" samples its own run: u from 8/512 over 7/512, v over the whole strip.
-    EXPECT_FLOAT_EQ(VertexFloats(*draws[1], 1)[5], 8.0f / 512.0f);
-    EXPECT_FLOAT_EQ(VertexFloats(*draws[1], 3)[5], 15.0f / 512.0f);
-    EXPECT_FLOAT_EQ(VertexFloats(*draws[1], 1)[6], 0.0f);
-    EXPECT_FLOAT_EQ(VertexFloats(*draws[1], 0)[6], 1.0f);
+    EXPECT_FLOAT_EQ(draws[1].Corner(1)[5], 8.0f / 512.0f);
+    EXPECT_FLOAT_EQ(draws[1].Corner(3)[5], 15.0f / 512.0f);
+    EXPECT_FLOAT_EQ(draws[1].Corner(1)[6], 0.0f);
+    EXPECT_FLOAT_EQ(draws[1].Corner(0)[6], 1.0f);
     for (int v = 0; v < 4; ++v)
-        EXPECT_EQ(VertexColor(*draws[1], v, 16), 0x80102030u);
+        EXPECT_EQ(draws[1].Color(v), 0x80102030u);
     // The strip is the texture bound for the glyphs.
     const auto textures = m_Device->Calls("SetTexture");
     ASSERT_FALSE(textures.empty());
@@ -170,31 +192,31 @@ TEST_F(FontTest, DrawTextPlacesGlyphsAndSkipsMissingOnes)
 TEST_F(FontTest, ScaleAndLineFeed)
 {
     DrawText(m_Font, 100.0f, 50.0f, 0xFFFFFFFF, 6.0f, "A\nM");
-    const auto draws = Draws();
+    const auto draws = Glyphs();
     ASSERT_EQ(draws.size(), 2u);
-    EXPECT_FLOAT_EQ(QuadWidth(*draws[0]), 42.0f);
-    EXPECT_FLOAT_EQ(QuadHeight(*draws[0]), 48.0f);
-    EXPECT_FLOAT_EQ(QuadTop(*draws[0]), 50.0f);
+    EXPECT_FLOAT_EQ(QuadWidth(draws[0]), 42.0f);
+    EXPECT_FLOAT_EQ(QuadHeight(draws[0]), 48.0f);
+    EXPECT_FLOAT_EQ(QuadTop(draws[0]), 50.0f);
     // The next line starts one spacing right of the position, one glyph height down.
-    EXPECT_FLOAT_EQ(QuadLeft(*draws[1]), 106.0f);
-    EXPECT_FLOAT_EQ(QuadTop(*draws[1]), 98.0f);
-    EXPECT_FLOAT_EQ(QuadWidth(*draws[1]), 48.0f);
+    EXPECT_FLOAT_EQ(QuadLeft(draws[1]), 106.0f);
+    EXPECT_FLOAT_EQ(QuadTop(draws[1]), 98.0f);
+    EXPECT_FLOAT_EQ(QuadWidth(draws[1]), 48.0f);
 }
 
 TEST_F(FontTest, FixedCellsLeftAlignGlyphs)
 {
     DrawTextFixed(m_Font, 360.0f, 378.0f, 0x40C0C0C0, 2.0f, 7.0f, "%s", "03:25");
-    const auto draws = Draws();
+    const auto draws = Glyphs();
     ASSERT_EQ(draws.size(), 5u);
     for (int i = 0; i < 5; ++i)
-        EXPECT_FLOAT_EQ(QuadLeft(*draws[i]), 360.0f + 16.0f * i) << i;
-    EXPECT_FLOAT_EQ(QuadWidth(*draws[2]), 4.0f);  // ":" is 2 texels
+        EXPECT_FLOAT_EQ(QuadLeft(draws[size_t(i)]), 360.0f + 16.0f * float(i)) << i;
+    EXPECT_FLOAT_EQ(QuadWidth(draws[2]), 4.0f);  // ":" is 2 texels
     // A character without a glyph takes only the spacing, a space a whole cell.
     m_Device->ClearLog();
     DrawTextFixed(m_Font, 0.0f, 0.0f, 0xFFFFFFFF, 1.0f, 7.0f, "1, 1");
-    const auto more = Draws();
+    const auto more = Glyphs();
     ASSERT_EQ(more.size(), 2u);
-    EXPECT_FLOAT_EQ(QuadLeft(*more[1]), 8.0f + 1.0f + 8.0f);
+    EXPECT_FLOAT_EQ(QuadLeft(more[1]), 8.0f + 1.0f + 8.0f);
     EXPECT_FLOAT_EQ(MeasureTextFixed(m_Font, 1.0f, 7.0f, "1, 1"), 25.0f);
 }
 

@@ -474,11 +474,24 @@ struct SDraw
 {
     const void* m_Texture;
     const SRecordedCall* m_Call;
-    float Left() const { return VertexFloats(*m_Call, 1)[0] + 0.5f; }
-    float Top() const { return VertexFloats(*m_Call, 1)[1] + 0.5f; }
-    float Width() const { return VertexFloats(*m_Call, 3)[0] - VertexFloats(*m_Call, 1)[0]; }
-    float Height() const { return VertexFloats(*m_Call, 0)[1] - VertexFloats(*m_Call, 1)[1]; }
+    int m_Rect = 0;  // which rectangle of the draw
+    const float* Corner(int c) const { return VertexFloats(*m_Call, RectCornerVertex(*m_Call, m_Rect, c)); }
+    float Left() const { return Corner(1)[0] + 0.5f; }
+    float Top() const { return Corner(1)[1] + 0.5f; }
+    float Width() const { return Corner(3)[0] - Corner(1)[0]; }
+    float Height() const { return Corner(0)[1] - Corner(1)[1]; }
+    uint32_t Color() const { return VertexColor(*m_Call, RectCornerVertex(*m_Call, m_Rect, 0), 16); }
 };
+
+// Each rectangle of the draws on its own (text is one draw of many).
+std::vector<SDraw> Rects(const std::vector<SDraw>& draws)
+{
+    std::vector<SDraw> out;
+    for (const SDraw& d : draws)
+        for (int r = 0; r < RectCount(*d.m_Call); ++r)
+            out.push_back({d.m_Texture, d.m_Call, r});
+    return out;
+}
 
 std::vector<SDraw> DrawsWithTextures(const CRecordingDevice& device)
 {
@@ -595,20 +608,20 @@ TEST_F(MusicDiskRenderTest, TrackNumberIsCentredAndTickerStartsLeftOfTheEdge)
     g_Input.m_MouseX = 300;
     g_Input.m_MouseY = 200;
     const auto draws = Render();
-    const auto glyphs = With(draws, m_Strip.get());
+    const auto glyphs = Rects(With(draws, m_Strip.get()));
     // "01" (8 + 4) x 6 = 72 wide, "00:00" five cells, "A" of the ticker.
     ASSERT_EQ(glyphs.size(), 2u + 5u + 1u);
     EXPECT_FLOAT_EQ(glyphs[0].Left(), 364.0f);
     EXPECT_FLOAT_EQ(glyphs[0].Top(), 332.0f);
     EXPECT_FLOAT_EQ(glyphs[0].Height(), 48.0f);
     EXPECT_FLOAT_EQ(glyphs[1].Left(), 364.0f + 48.0f);
-    EXPECT_EQ(VertexColor(*glyphs[0].m_Call, 0, 16), 0xA0C0C0C0u);
+    EXPECT_EQ(glyphs[0].Color(), 0xA0C0C0C0u);
     EXPECT_FLOAT_EQ(glyphs[2].Left(), 360.0f);  // 00:00, 80 pixels wide
     EXPECT_FLOAT_EQ(glyphs[2].Top(), 378.0f);
-    EXPECT_EQ(VertexColor(*glyphs[2].m_Call, 0, 16), 0x40C0C0C0u);
+    EXPECT_EQ(glyphs[2].Color(), 0x40C0C0C0u);
     EXPECT_FLOAT_EQ(glyphs[7].Left(), -10.0f);
     EXPECT_FLOAT_EQ(glyphs[7].Top(), 53.0f);
-    EXPECT_EQ(VertexColor(*glyphs[7].m_Call, 0, 16), 0xFF808080u);
+    EXPECT_EQ(glyphs[7].Color(), 0xFF808080u);
     // The cursor comes last: black square, then white.
     ASSERT_GE(draws.size(), 2u);
     const SDraw& outer = draws[draws.size() - 2];
@@ -621,7 +634,7 @@ TEST_F(MusicDiskRenderTest, TrackNumberIsCentredAndTickerStartsLeftOfTheEdge)
     EXPECT_EQ(VertexColor(*inner.m_Call, 0, 16), 0xFFFFFFFFu);
 
     d.m_TrackIndex = 10;  // "11" is narrower: (4 + 4) x 6 = 48
-    const auto eleven = With(Render(), m_Strip.get());
+    const auto eleven = Rects(With(Render(), m_Strip.get()));
     EXPECT_FLOAT_EQ(eleven[0].Left(), 376.0f);
 }
 

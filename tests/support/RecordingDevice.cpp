@@ -316,3 +316,16 @@ uint32_t VertexColor(const SRecordedCall& draw, int v, int offset)
     std::memcpy(&c, draw.m_Vertices.data() + size_t(v) * draw.m_C + offset, sizeof(c));
     return c;
 }
+
+int RectCount(const SRecordedCall& draw)
+{
+    return draw.m_A == D3DPT_TRIANGLELIST ? int(draw.m_B / 2) : 1;
+}
+
+int RectCornerVertex(const SRecordedCall& draw, int rect, int corner)
+{
+    if (draw.m_A != D3DPT_TRIANGLELIST)
+        return corner;
+    static constexpr int s_InList[4] = {0, 1, 2, 5};
+    return rect * 6 + s_InList[corner];
+}

@@ -86,3 +86,8 @@ void RemoveRecordingDevice();
 // Reads the floats of vertex v of a recorded draw.
 const float* VertexFloats(const SRecordedCall& draw, int v);
 uint32_t VertexColor(const SRecordedCall& draw, int v, int offset);
+// The rectangles of a recorded 2D draw: a strip of one, or a list of two
+// triangles each (a, b, c, c, b, d). Corner 0 is left bottom, 1 left top,
+// 2 right bottom, 3 right top, as the strip has them.
+int RectCount(const SRecordedCall& draw);
+int RectCornerVertex(const SRecordedCall& draw, int rect, int corner);

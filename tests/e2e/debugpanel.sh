@@ -6,6 +6,10 @@
 source "$(dirname "$0")/common.bash"
 start_display
 mkdir -p "$WORK/Tamm_songs"
+# A silent first day: the equaliser then holds still with the clocks, and the
+# player does not fall back to an album beside the program.
+sox -n -r 44100 -c 2 "$WORK/silence.wav" trim 0 60
+lame --quiet "$WORK/silence.wav" "$WORK/Tamm_songs/tamm - day1.mp3"
 start_orba
 answer_box No
 wait_for 20 player_shown || fail "no player window"

@@ -1,6 +1,7 @@
 #include "app/FrameStats.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,12 +22,14 @@ SFrameStats s_Stats;
 
 }  // namespace
 
-void CountFrame(double now)
+void CountFrame()
 {
     SFrameStats& s = s_Stats;
     if (!s.m_On)
         return;
-    if (s.m_Start < 0.0 || now < s.m_Last)
+    const double now =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    if (s.m_Start < 0.0)
     {
         s = SFrameStats{true, now, now, 0.0, 0};
         return;

@@ -4,5 +4,6 @@
 // draws: for measuring the program from outside (scripts/cpu.sh). Main
 // thread only.
 
-// After each presented frame, with the frame clock's time in seconds.
-void CountFrame(double now);
+// After each presented frame. Timed on the system's steady clock, not the
+// show's: the show's clock is reset while loading and paused on request.
+void CountFrame();

@@ -50,7 +50,7 @@ void MainLoopIteration(MSG& msg)
         {
             UpdateDebugPanel();
             PresentFrame();
-            CountFrame(g_AbsoluteTime);
+            CountFrame();
             Sleep(1);
         }
         else

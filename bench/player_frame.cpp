@@ -59,6 +59,16 @@ SPlayer& Player()
     return player;
 }
 
+// The player, or none and the benchmark skipped where OpenGL 3.3 is missing.
+SPlayer* ReadyPlayer(benchmark::State& state)
+{
+    SPlayer& p = Player();
+    if (p.m_Ok)
+        return &p;
+    state.SkipWithError("no OpenGL 3.3");
+    return nullptr;
+}
+
 // A spectrum like mastered music: every band moving, the lowest loudest.
 std::vector<float> MusicSpectrum()
 {
@@ -95,12 +105,10 @@ void RunFrames(benchmark::State& state, SPlayer& p)
 
 void BM_PlayerFrame(benchmark::State& state)
 {
-    SPlayer& p = Player();
-    if (!p.m_Ok)
-    {
-        state.SkipWithError("no OpenGL 3.3");
+    SPlayer* player = ReadyPlayer(state);
+    if (!player)
         return;
-    }
+    SPlayer& p = *player;
     RunFrames(state, p);
 }
 BENCHMARK(BM_PlayerFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
@@ -110,12 +118,10 @@ BENCHMARK(BM_PlayerFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 // does with music, where the frame above shows the smallest blob.
 void BM_PlayerFramePlaying(benchmark::State& state)
 {
-    SPlayer& p = Player();
-    if (!p.m_Ok)
-    {
-        state.SkipWithError("no OpenGL 3.3");
+    SPlayer* player = ReadyPlayer(state);
+    if (!player)
         return;
-    }
+    SPlayer& p = *player;
     CAlbum album;
     album.m_DayNames = false;
     album.m_Tracks.push_back({TestFile("noise20.wav").m_Path, "NOISE", "NOISE", ""});
@@ -127,12 +133,10 @@ BENCHMARK(BM_PlayerFramePlaying)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 void BM_MeshRebuild(benchmark::State& state)
 {
-    SPlayer& p = Player();
-    if (!p.m_Ok)
-    {
-        state.SkipWithError("no OpenGL 3.3");
+    SPlayer* player = ReadyPlayer(state);
+    if (!player)
         return;
-    }
+    SPlayer& p = *player;
     const std::vector<float> spectrum = MusicSpectrum();
     double t = 0.0;
     for (auto _ : state)
@@ -147,12 +151,10 @@ BENCHMARK(BM_MeshRebuild)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_ScreenText(benchmark::State& state)
 {
-    SPlayer& p = Player();
-    if (!p.m_Ok)
-    {
-        state.SkipWithError("no OpenGL 3.3");
+    SPlayer* player = ReadyPlayer(state);
+    if (!player)
         return;
-    }
+    SPlayer& p = *player;
     const char* ticker = g_TrackDescriptions[0];
     for (auto _ : state)
     {
@@ -168,12 +170,8 @@ BENCHMARK(BM_ScreenText)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_Equaliser(benchmark::State& state)
 {
-    SPlayer& p = Player();
-    if (!p.m_Ok)
-    {
-        state.SkipWithError("no OpenGL 3.3");
+    if (!ReadyPlayer(state))
         return;
-    }
     const CTexture* bar = GetTexture(224);
     for (auto _ : state)
     {
@@ -196,12 +194,8 @@ BENCHMARK(BM_Equaliser)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_Skin(benchmark::State& state)
 {
-    SPlayer& p = Player();
-    if (!p.m_Ok)
-    {
-        state.SkipWithError("no OpenGL 3.3");
+    if (!ReadyPlayer(state))
         return;
-    }
     for (auto _ : state)
     {
         g_Device->BeginScene();
@@ -215,12 +209,10 @@ BENCHMARK(BM_Skin)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_BlobDraw(benchmark::State& state)
 {
-    SPlayer& p = Player();
-    if (!p.m_Ok)
-    {
-        state.SkipWithError("no OpenGL 3.3");
+    SPlayer* player = ReadyPlayer(state);
+    if (!player)
         return;
-    }
+    SPlayer& p = *player;
     const std::vector<float> spectrum = MusicSpectrum();
     ComputeBallStrengths(spectrum.data(), p.m_Disk->m_Balls);
     ComputeBallPaths(16.7 * 600, p.m_Disk->m_Balls);
@@ -238,12 +230,8 @@ BENCHMARK(BM_BlobDraw)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_ClearPresent(benchmark::State& state)
 {
-    SPlayer& p = Player();
-    if (!p.m_Ok)
-    {
-        state.SkipWithError("no OpenGL 3.3");
+    if (!ReadyPlayer(state))
         return;
-    }
     for (auto _ : state)
     {
         g_Device->BeginScene();

@@ -180,28 +180,6 @@ void CSoundMixer::Mix(float* out, int frames, int latency, double framesPerSecon
     m_Busy.store(true);
     const int64_t start = m_Mixed.load(std::memory_order_relaxed);
 
-    uint32_t seq = m_ClockSeq.load(std::memory_order_relaxed);
-    m_ClockSeq.store(seq + 1, std::memory_order_relaxed);
-    m_ClockFrame.store(start, std::memory_order_release);
-    m_ClockNanos.store(SoundNowNanos(), std::memory_order_release);
-    m_ClockLatency.store(latency, std::memory_order_release);
-    m_ClockBlock.store(frames, std::memory_order_release);
-    m_ClockRate.store(framesPerSecond, std::memory_order_release);
-    m_ClockValid.store(true, std::memory_order_release);
-    m_ClockSeq.store(seq + 2, std::memory_order_release);
-    if (CBlockLog* log = m_BlockLog.load(std::memory_order_acquire))
-    {
-        const uint64_t w = log->m_Write.load(std::memory_order_relaxed);
-        if (w - log->m_Read.load(std::memory_order_acquire) < static_cast<uint64_t>(log->m_Size))
-        {
-            const size_t i = static_cast<size_t>(w % static_cast<uint64_t>(log->m_Size));
-            log->m_Frame[i] = start;
-            log->m_Length[i] = frames;
-            log->m_Nanos[i] = m_ClockNanos.load(std::memory_order_relaxed);
-            log->m_Write.store(w + 1, std::memory_order_release);
-        }
-    }
-
     const float gain = m_Gain.load(std::memory_order_relaxed);
     CFrameRing* capture = m_Capture.load(std::memory_order_acquire);
     for (int done = 0; done < frames;)
@@ -231,6 +209,30 @@ void CSoundMixer::Mix(float* out, int frames, int latency, double framesPerSecon
         done += n;
     }
     m_Mixed.store(start + frames, std::memory_order_release);
+    // The block is handed over when this pass returns, so it is stamped now
+    // and only once it counts as mixed: stamped at the start, a slow pass
+    // let the heard position run ahead of the frames mixed so far.
+    uint32_t seq = m_ClockSeq.load(std::memory_order_relaxed);
+    m_ClockSeq.store(seq + 1, std::memory_order_relaxed);
+    m_ClockFrame.store(start, std::memory_order_release);
+    m_ClockNanos.store(SoundNowNanos(), std::memory_order_release);
+    m_ClockLatency.store(latency, std::memory_order_release);
+    m_ClockBlock.store(frames, std::memory_order_release);
+    m_ClockRate.store(framesPerSecond, std::memory_order_release);
+    m_ClockValid.store(true, std::memory_order_release);
+    m_ClockSeq.store(seq + 2, std::memory_order_release);
+    if (CBlockLog* log = m_BlockLog.load(std::memory_order_acquire))
+    {
+        const uint64_t w = log->m_Write.load(std::memory_order_relaxed);
+        if (w - log->m_Read.load(std::memory_order_acquire) < static_cast<uint64_t>(log->m_Size))
+        {
+            const size_t i = static_cast<size_t>(w % static_cast<uint64_t>(log->m_Size));
+            log->m_Frame[i] = start;
+            log->m_Length[i] = frames;
+            log->m_Nanos[i] = m_ClockNanos.load(std::memory_order_relaxed);
+            log->m_Write.store(w + 1, std::memory_order_release);
+        }
+    }
     m_Passes.fetch_add(1, std::memory_order_release);
     m_Busy.store(false);
 }

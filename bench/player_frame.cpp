@@ -2,7 +2,8 @@
 // then the present) on the real device: OpenGL on Mesa, 800 x 600, offscreen
 // unless a display is given. Beside it, the parts the frame is made of, each
 // timed alone on the same device: the mesh rebuild, the text of the screen
-// (track number, time, the 169-character ticker) and the 94 equaliser bars.
+// (track number, time, the 169-character ticker), the 94 equaliser bars, the
+// skin, the blob; and the frame with the blob left out.
 // The shares in the note are the medians of the parts over the frame's.
 #include <benchmark/benchmark.h>
 
@@ -78,6 +79,16 @@ std::vector<float> MusicSpectrum()
     return s;
 }
 
+// 20 s of pink noise as the album, played through the silent output at
+// real-time pace: the equaliser moves and the blob swells as with music.
+void PlayNoise()
+{
+    CAlbum album;
+    album.m_DayNames = false;
+    album.m_Tracks.push_back({TestFile("noise20.wav").m_Path, "NOISE", "NOISE", ""});
+    ReplaceAlbum(std::move(album));
+}
+
 void Finish()
 {
     // The frame ends with its present (unpaced here: no vertical blank wait).
@@ -113,23 +124,36 @@ void BM_PlayerFrame(benchmark::State& state)
 }
 BENCHMARK(BM_PlayerFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
-// The same frame while a track plays (20 s of pink noise through the silent
-// output at real-time pace): the equaliser moves and the blob swells as it
-// does with music, where the frame above shows the smallest blob.
+// The same frame while a track plays: the equaliser moves and the blob
+// swells, where the frame above shows the smallest blob.
 void BM_PlayerFramePlaying(benchmark::State& state)
 {
     SPlayer* player = ReadyPlayer(state);
     if (!player)
         return;
     SPlayer& p = *player;
-    CAlbum album;
-    album.m_DayNames = false;
-    album.m_Tracks.push_back({TestFile("noise20.wav").m_Path, "NOISE", "NOISE", ""});
-    ReplaceAlbum(std::move(album));
+    PlayNoise();
     RunFrames(state, p);
     state.counters["triangles"] = double(p.m_Disk->m_IsoSurface->IndexCount() / 3);
 }
 BENCHMARK(BM_PlayerFramePlaying)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// The playing frame with the blob left out (its mesh neither built nor
+// drawn): what everything else in the frame costs, so the blob's share is
+// the difference from the frame above.
+void BM_PlayerFrameWithoutBlob(benchmark::State& state)
+{
+    SPlayer* player = ReadyPlayer(state);
+    if (!player)
+        return;
+    SPlayer& p = *player;
+    PlayNoise();
+    CIsoSurface* blob = p.m_Disk->m_IsoSurface;
+    p.m_Disk->m_IsoSurface = nullptr;
+    RunFrames(state, p);
+    p.m_Disk->m_IsoSurface = blob;
+}
+BENCHMARK(BM_PlayerFrameWithoutBlob)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 void BM_MeshRebuild(benchmark::State& state)
 {

@@ -124,34 +124,37 @@ void BM_PlayerFrame(benchmark::State& state)
 }
 BENCHMARK(BM_PlayerFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
-// The same frame while a track plays: the equaliser moves and the blob
-// swells, where the frame above shows the smallest blob.
-void BM_PlayerFramePlaying(benchmark::State& state)
+// The frame while a track plays, with the blob or with it left out (its
+// mesh neither built nor drawn).
+void RunPlayingFrames(benchmark::State& state, bool blob)
 {
     SPlayer* player = ReadyPlayer(state);
     if (!player)
         return;
     SPlayer& p = *player;
     PlayNoise();
+    CIsoSurface* iso = p.m_Disk->m_IsoSurface;
+    if (!blob)
+        p.m_Disk->m_IsoSurface = nullptr;
     RunFrames(state, p);
-    state.counters["triangles"] = double(p.m_Disk->m_IsoSurface->IndexCount() / 3);
+    p.m_Disk->m_IsoSurface = iso;
+    if (blob)
+        state.counters["triangles"] = double(iso->IndexCount() / 3);
+}
+
+// The equaliser moves and the blob swells, where the frame above shows the
+// smallest blob.
+void BM_PlayerFramePlaying(benchmark::State& state)
+{
+    RunPlayingFrames(state, true);
 }
 BENCHMARK(BM_PlayerFramePlaying)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
-// The playing frame with the blob left out (its mesh neither built nor
-// drawn): what everything else in the frame costs, so the blob's share is
-// the difference from the frame above.
+// What everything else in the playing frame costs: the blob's share is the
+// difference from the frame above.
 void BM_PlayerFrameWithoutBlob(benchmark::State& state)
 {
-    SPlayer* player = ReadyPlayer(state);
-    if (!player)
-        return;
-    SPlayer& p = *player;
-    PlayNoise();
-    CIsoSurface* blob = p.m_Disk->m_IsoSurface;
-    p.m_Disk->m_IsoSurface = nullptr;
-    RunFrames(state, p);
-    p.m_Disk->m_IsoSurface = blob;
+    RunPlayingFrames(state, false);
 }
 BENCHMARK(BM_PlayerFrameWithoutBlob)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 

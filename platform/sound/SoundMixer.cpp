@@ -209,9 +209,9 @@ void CSoundMixer::Mix(float* out, int frames, int latency, double framesPerSecon
         done += n;
     }
     m_Mixed.store(start + frames, std::memory_order_release);
-    // The block is handed over when this pass returns, so it is stamped now
-    // and only once it counts as mixed: stamped at the start, a slow pass
-    // let the heard position run ahead of the frames mixed so far.
+    // The block is handed over when this pass returns: it is stamped now,
+    // once it counts as mixed, so that the heard position, which runs on
+    // from the stamp, never passes the frames mixed however slow the pass.
     uint32_t seq = m_ClockSeq.load(std::memory_order_relaxed);
     m_ClockSeq.store(seq + 1, std::memory_order_relaxed);
     m_ClockFrame.store(start, std::memory_order_release);

@@ -106,8 +106,8 @@ int EqualiserPixels(const std::vector<uint32_t>& pixels, const std::vector<uint3
     int lit = 0;
     for (int k = 0; k < EqualiserBarCount; ++k)
     {
-        const int x = 8 + 5 * k + 1;
-        for (int y = 592 - 165; y < 588; ++y)
+        const int x = EqualiserColumn(k);
+        for (int y = EqualiserTop; y < EqualiserFoot; ++y)
             lit += PixelAt(pixels, x, y) != PixelAt(silent, x, y);
     }
     return lit;

@@ -86,11 +86,6 @@ TEST(RecordRunTest, LosslessSoundIsExactlyWhatTheSoundLayerMixed)
 
 namespace {
 
-// The equaliser's left half: each bar's middle column, from above its
-// tallest to its foot, in the 800 x 600 frame.
-constexpr int EqualiserTop = 592 - 165;
-constexpr int EqualiserFoot = 588;
-
 // The equaliser of every frame, in order.
 using SEqualiserFrames = std::vector<std::vector<uint32_t>>;
 
@@ -104,7 +99,7 @@ void KeepEqualiser(int64_t frame, int64_t, const uint32_t* argb, int width, int 
     bars.reserve(size_t(EqualiserBarCount) * (EqualiserFoot - EqualiserTop));
     for (int k = 0; k < EqualiserBarCount; ++k)
         for (int y = EqualiserTop; y < EqualiserFoot; ++y)
-            bars.push_back(argb[size_t(y) * 800 + 8 + 5 * k + 1]);
+            bars.push_back(argb[size_t(y) * 800 + EqualiserColumn(k)]);
     frames->push_back(std::move(bars));
 }
 

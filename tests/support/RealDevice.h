@@ -12,5 +12,10 @@ void CloseRealDevice();
 // The back buffer, ARGB, top row first (read before presenting).
 std::vector<uint32_t> ReadBackBuffer();
 inline uint32_t PixelAt(const std::vector<uint32_t>& p, int x, int y) { return p[size_t(y) * 800 + x]; }
+// The left equaliser in that frame: bar k's middle column, and the rows from
+// above its tallest to its foot.
+inline int EqualiserColumn(int bar) { return 8 + 5 * bar + 1; }
+constexpr int EqualiserTop = 592 - 165;
+constexpr int EqualiserFoot = 588;
 // Saves a read-back frame for a person to look at (build/test-tmp).
 void WritePpm(const std::vector<uint32_t>& pixels, const char* path);

@@ -31,8 +31,10 @@ extern CDemo g_Demo;
 
 LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// The entry point's body: start-up, the main loop, shutdown. Returns the
+struct SShowOptions;
+
+// The live show in a window: start-up, the main loop, shutdown. Returns the
 // process exit code.
-int RunDemo();
-// One iteration of the main loop (a message, or a frame).
+int RunDemo(const SShowOptions& options);
+// One iteration of the live show's loop (a message, or a frame).
 void MainLoopIteration(MSG& msg);

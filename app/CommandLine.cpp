@@ -31,9 +31,7 @@ std::string s_Notice;
 
 std::string Playing(const CAlbum& album)
 {
-    if (album.m_DayNames)
-        return "ORBA: playing the album in " + Shown(album.m_Folder);
-    return "ORBA: playing " + std::to_string(album.Count()) + " tracks from " + Shown(album.m_Folder);
+    return album.Notice(Shown(album.m_Folder));
 }
 
 }  // namespace

@@ -4,12 +4,13 @@
 #include "app/DebugPanel.h"
 #include "app/PlayerKeys.h"
 #include "frame/Input.h"
-#include "frame/Player.h"
 #include "frame/Timer.h"
 #include "content/Effect.h"
 #include "content/EffectManager.h"
 #include "content/Schedule.h"
+#include "musicdisk/Player.h"
 #include "render/Camera.h"
+#include "render/DrawTiles.h"
 #include "render/RenderDevice.h"
 
 CDemo g_Demo;
@@ -82,12 +83,16 @@ void CDemo::StepSchedule()
         m_ScheduleIndex = 0;
         m_ShowTime = 0.0f;
         RemoveAllEffects();
+        // The show starts over from the loading screen: nothing drawn
+        // before is trusted to be the same.
+        ForgetKeptLayers();
     }
 }
 
 void CDemo::Frame()
 {
-    if (g_Input.IsKeyDown(VK_ESCAPE))
+    // Held, or a tap however short (the latch every other key reads).
+    if (g_Input.IsKeyDown(VK_ESCAPE) || g_Input.IsKeyPressed(VK_ESCAPE))
         g_Quit = true;
     const bool loading = IsLoadingActive();
     const float dt = g_DeltaTime;
@@ -106,10 +111,10 @@ void CDemo::Frame()
             fade = 0.0f;
         g_ScreenFade = static_cast<uint8_t>(static_cast<int>(fade));
     }
-    ReadPlayerKeys();
+    // Keys ask only a player that runs: none are kept for one to come.
+    if (g_PlayerState.m_Present)
+        ReadPlayerKeys();
     UpdateEffects(dt);
-    // Requests no player took (none runs yet) are not kept for later.
-    g_PlayerRequests = SPlayerRequests();
     if (!loading)
         m_ShowTime += dt;
     if (!g_Drawing)

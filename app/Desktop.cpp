@@ -1,7 +1,7 @@
 #include "app/Desktop.h"
 
 #include "frame/AppState.h"
-#include "frame/Player.h"
+#include "musicdisk/Player.h"
 #include "platform/desktop/Mpris.h"
 #include "render/RenderDevice.h"
 
@@ -34,10 +34,11 @@ void PollDesktop()
         uint32_t m_Player;
     } s_Map[] = {{MprisPlay, PlayerPlay},       {MprisPause, PlayerPause}, {MprisPlayPause, PlayerPlayPause},
                  {MprisStop, PlayerStop},       {MprisNext, PlayerNext},   {MprisPrevious, PlayerPrevious}};
+    // Only a player that runs is asked: none are kept for one to come.
     for (const auto& m : s_Map)
-        if (commands.m_Flags & m.m_Mpris)
+        if (p.m_Present && (commands.m_Flags & m.m_Mpris))
             g_PlayerRequests.m_Flags |= m.m_Player;
-    if (commands.m_Volume >= 0.0)
+    if (p.m_Present && commands.m_Volume >= 0.0)
         g_PlayerRequests.m_SetVolume = static_cast<float>(commands.m_Volume);
     if (commands.m_Flags & MprisRaise)
     {

@@ -5,6 +5,7 @@
 #include "app/App.h"
 #include "app/CommandLine.h"
 #include "app/Recorder.h"
+#include "app/Show.h"
 
 int main(int argc, char** argv)
 {
@@ -32,6 +33,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "orba: %s\n", why.c_str());
         return 2;
     }
-    g_Demo.m_ScreenChoice = line.m_Screen;
-    return RunDemo();
+    SShowOptions options;
+    options.m_Screen = line.m_Screen;
+    return RunDemo(options);
 }

@@ -1,7 +1,7 @@
 #include "app/PlayerKeys.h"
 
 #include "frame/Input.h"
-#include "frame/Player.h"
+#include "musicdisk/Player.h"
 #include "render/RenderDevice.h"
 
 namespace {
@@ -28,6 +28,4 @@ void ReadPlayerKeys()
     if (g_Input.IsKeyPressed(VK_OEM_MINUS) || g_Input.IsKeyPressed(VK_SUBTRACT))
         r.m_VolumeStep -= VolumeStep;
     r.m_VolumeStep += VolumeStep * static_cast<float>(g_Input.m_WheelNotches);
-    if (g_Input.IsKeyPressed(VK_F11))
-        ToggleFullScreen();
 }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,16 +13,11 @@
 #include "app/App.h"
 #include "app/CommandLine.h"
 #include "app/RecorderHooks.h"
-#include "frame/DebugVars.h"
-#include "frame/Input.h"
-#include "frame/Timer.h"
+#include "app/Show.h"
 #include "audio/Album.h"
 #include "audio/Audio.h"
-#include "content/EffectManager.h"
-#include "content/ResourceManager.h"
-#include "musicdisk/MusicDisk.h"
+#include "musicdisk/Player.h"
 #include "platform/FMOD.h"
-#include "platform/Win32.h"
 #include "render/RenderDevice.h"
 
 namespace {
@@ -144,29 +138,8 @@ std::string FormatProgress(int64_t done, int64_t total, const SRecordProgress& p
 
 namespace {
 
-volatile std::sig_atomic_t g_RecordInterrupted = 0;
-LONGLONG g_RecordTick = 0;
 RecordFrameTap g_RecordTap = nullptr;
 void* g_RecordTapUser = nullptr;
-
-void OnInterrupt(int)
-{
-    g_RecordInterrupted = 1;
-}
-
-// The frame timer's counter: one tick a frame, `fps` ticks a second.
-LONGLONG RecordCounter()
-{
-    return g_RecordTick;
-}
-
-CMusicDisk* FindMusicDisk()
-{
-    for (CEffect* effect : g_EffectManager.m_Running)
-        if (auto* disk = dynamic_cast<CMusicDisk*>(effect))
-            return disk;
-    return nullptr;
-}
 
 // The frames the chosen tracks last, for the progress line, and the last of
 // them that can be played (-1 for none): the film ends with it, not with the
@@ -177,14 +150,11 @@ int64_t TrackFrames(int first, int last, int fps, int* lastPlayable)
     *lastPlayable = -1;
     for (int i = first - 1; i < last && i < g_Album.Count(); ++i)
     {
-        const std::string path = g_Album.m_DayNames ? DayPath(g_Album.m_Folder, i + 1) : g_Album.m_Tracks[i].m_Path;
         // A day that is not there is skipped quietly (the player says so once).
-        std::string file = path;
-        std::replace(file.begin(), file.end(), '\\', '/');
         std::error_code error;
-        if (!std::filesystem::exists(file, error))
+        if (!std::filesystem::exists(g_Album.FilePath(i), error))
             continue;
-        CAudio::CHandle* handle = CAudio::Load(path.c_str());
+        CAudio::CHandle* handle = CAudio::Load(g_Album.Path(i).c_str());
         if (handle && handle->GetHandle())
         {
             ms += CAudio::GetLength(handle);
@@ -193,6 +163,159 @@ int64_t TrackFrames(int first, int last, int fps, int* lastPlayable)
         CAudio::Free(handle);
     }
     return ms * fps / 1000;
+}
+
+// The recorder's driver of the show: a clock of exactly 1/fps a frame, no
+// events but the signals' quit, each frame read back and encoded with the
+// sound pulled for it, the end with the last chosen track.
+class CRecordShow : public CShowDriver
+{
+public:
+    explicit CRecordShow(const SRecordRequest& request) : m_Request(request) {}
+
+    // No display is needed, nor wanted: the show is drawn offscreen.
+    void Prepare() override { setenv("SDL_VIDEODRIVER", "offscreen", 1); }
+    int Start() override
+    {
+        const int64_t trackFrames = TrackFrames(m_Request.m_FirstDay, m_Request.m_LastDay, Fps(), &m_LastIndex);
+        if (m_LastIndex < 0)
+        {
+            std::fprintf(stderr, "orba: none of tracks %d to %d can be played\n", m_Request.m_FirstDay,
+                         m_Request.m_LastDay);
+            return 2;
+        }
+        m_TrackFrames = trackFrames;
+        m_File = OpenRecordFile(m_Request.m_Options, &m_Why);
+        if (!m_File)
+        {
+            std::fprintf(stderr, "orba: %s\n", m_Why.c_str());
+            return 1;
+        }
+        m_Pixels.assign(static_cast<size_t>(m_Request.m_Options.m_SourceWidth) * m_Request.m_Options.m_SourceHeight, 0);
+        m_Start = m_Shown = std::chrono::steady_clock::now();
+        return 0;
+    }
+    int CannotStart(const char* why) override
+    {
+        std::fprintf(stderr, "orba: cannot draw offscreen: %s\n", why);
+        return 1;
+    }
+    void Stop() override
+    {
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_Start).count();
+        std::fputs(FormatProgress(m_Frame, m_Frame, MeasureProgress(m_Frame, m_Frame, Fps(), wall)).c_str(), stderr);
+        std::fputs("\n", stderr);
+    }
+    int Finish() override
+    {
+        if (m_Failed)
+        {
+            AbandonRecordFile(m_File);
+            std::fprintf(stderr, "orba: %s\n", m_Why.c_str());
+            return 1;
+        }
+        if (!FinishRecordFile(m_File, &m_Why))
+        {
+            std::fprintf(stderr, "orba: %s\n", m_Why.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "ORBA: recorded %lld frames (%lld of loading) and %lld audio frames%s to %s\n",
+                     static_cast<long long>(m_Frame),
+                     static_cast<long long>(m_LoadingFrames < 0 ? m_Frame : m_LoadingFrames),
+                     static_cast<long long>(m_AudioFrames), m_Interrupted ? ", stopped early," : "",
+                     m_Request.m_Options.m_Path.c_str());
+        return 0;
+    }
+
+    // Frame k shows the show at k / fps, with the sound heard up to there.
+    int64_t Now() override { return m_Frame; }
+    int64_t TicksPerSecond() override { return Fps(); }
+    bool NextEvent(MSG& msg) override
+    {
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            return false;
+        // Ctrl-C or kill: the film so far is finished and kept.
+        if (msg.message == WM_QUIT)
+            m_Interrupted = true;
+        return true;
+    }
+    bool Drawing() override { return true; }
+    bool EndFrame() override;
+
+private:
+    int Fps() const { return m_Request.m_Options.m_Fps; }
+    void ShowProgress();
+
+    SRecordRequest m_Request;
+    CRecordFile* m_File = nullptr;
+    std::string m_Why;
+    bool m_Failed = false;
+    bool m_Interrupted = false;
+    int m_LastIndex = -1;
+    int64_t m_TrackFrames = 0;
+    int64_t m_Frame = 0, m_LoadingFrames = -1, m_AudioFrames = 0;
+    int m_LastTrack = -1;
+    std::vector<uint32_t> m_Pixels;
+    std::vector<float> m_Sound;
+    std::chrono::steady_clock::time_point m_Start, m_Shown;
+};
+
+bool CRecordShow::EndFrame()
+{
+    // Not presented: nobody sees the offscreen window, and presenting would
+    // pace the recording to the display's refresh.
+    FinishFrame();
+    const SPlayerState& player = g_PlayerState;
+    const int index = player.m_Track - 1;
+    if (player.m_Present && m_LoadingFrames < 0)
+        m_LoadingFrames = m_Frame;
+    // A track beyond the last day, or the player wrapping round to the
+    // first: not part of the film.
+    const int firstIndex = m_Request.m_FirstDay - 1;
+    if (player.m_Present && (index < firstIndex || index > m_LastIndex || index < m_LastTrack))
+        return false;
+    if (player.m_Present)
+        m_LastTrack = index;
+    const int width = m_Request.m_Options.m_SourceWidth, height = m_Request.m_Options.m_SourceHeight;
+    if (!g_Device->ReadPixels(m_Pixels.data(), width, height))
+    {
+        m_Why = "cannot read the frame back";
+        m_Failed = true;
+        return false;
+    }
+    if (g_RecordTap)
+        g_RecordTap(m_Frame, m_AudioFrames, m_Pixels.data(), width, height, g_RecordTapUser);
+    int64_t audio = AudioFramesBefore(m_Frame + 1, Fps()) - AudioFramesBefore(m_Frame, Fps());
+    m_Sound.resize(static_cast<size_t>(audio) * 2);
+    FSOUND_PullOutput(m_Sound.data(), static_cast<int>(audio));
+    // The last day ends within this frame: the picture runs to the frame's
+    // end, the sound stops on the day's last sample.
+    const bool ended = player.m_Present && index == m_LastIndex && player.m_Handle &&
+                       CAudio::IsFinished(player.m_Handle);
+    if (ended)
+        audio = std::clamp<int64_t>(FSOUND_GetLastEndFrame() - m_AudioFrames, 0, audio);
+    if (!WriteRecordVideo(m_File, m_Pixels.data(), &m_Why) ||
+        !WriteRecordAudio(m_File, m_Sound.data(), static_cast<int>(audio), &m_Why))
+    {
+        m_Failed = true;
+        return false;
+    }
+    m_AudioFrames += audio;
+    ++m_Frame;
+    ShowProgress();
+    return !ended;
+}
+
+void CRecordShow::ShowProgress()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_Shown <= std::chrono::milliseconds(250))
+        return;
+    m_Shown = now;
+    const int64_t total = (m_LoadingFrames < 0 ? m_Frame : m_LoadingFrames) + m_TrackFrames;
+    const double wall = std::chrono::duration<double>(now - m_Start).count();
+    std::fputs(FormatProgress(m_Frame, total, MeasureProgress(m_Frame, total, Fps(), wall)).c_str(), stderr);
+    std::fflush(stderr);
 }
 
 }  // namespace
@@ -226,156 +349,12 @@ int RunRecording(const SCommandLine& line)
         std::fprintf(stderr, "orba: --days %s: the album has %d tracks\n", line.m_RecordDays.c_str(), count);
         return 2;
     }
-    const int fps = request.m_Options.m_Fps;
-    const int firstIndex = request.m_FirstDay - 1;
-
-    // No display is needed, nor wanted: the show is drawn offscreen, the
-    // sound is mixed only when the recorder asks, and time is the frame count.
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-    // A full disk (or a file size limit) must be an error, not a kill.
-    std::signal(SIGXFSZ, SIG_IGN);
-    FSOUND_SetPulledOutput(1);
-    FSOUND_Init(RecordAudioRate, 32, 0);
-    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), TRUE);
-    g_RecordTick = 0;
-    SetPerformanceCounterSource(RecordCounter, fps);
-    g_Timer.m_TicksPerSecond = fps;
-    g_Demo.m_ScreenChoice = 1;
-    g_HideCursor = true;
-    g_FirstTrackIndex = firstIndex;
-
-    int lastIndex = -1;
-    const int64_t trackFrames = TrackFrames(request.m_FirstDay, request.m_LastDay, fps, &lastIndex);
-    if (lastIndex < 0)
-    {
-        std::fprintf(stderr, "orba: none of tracks %d to %d can be played\n", request.m_FirstDay, request.m_LastDay);
-        return 2;
-    }
-    CRecordFile* file = OpenRecordFile(request.m_Options, &why);
-    if (!file)
-    {
-        std::fprintf(stderr, "orba: %s\n", why.c_str());
-        return 1;
-    }
-
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_CLASSDC;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "Demo";
-    RegisterClassExA(&wc);
-
-    bool failed = false;
-    int64_t frame = 0, loadingFrames = -1, audioFrames = 0;
-    int32_t lastTrack = -1;
-    if (!CreateRenderDevice())
-    {
-        why = std::string("cannot draw offscreen: ") + GetRenderDeviceError();
-        failed = true;
-    }
-    else
-    {
-        const int width = request.m_Options.m_SourceWidth, height = request.m_Options.m_SourceHeight;
-        std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-        std::vector<float> sound;
-        const auto start = std::chrono::steady_clock::now();
-        auto shown = start;
-        MSG msg = {};
-        g_App->Init();
-        g_Timer.Reset();
-        while (!g_RecordInterrupted)
-        {
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            {
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-            }
-            // Frame k shows the show at k / fps, with the sound heard up to there.
-            g_RecordTick = frame;
-            UpdateFrameTime();
-            g_App->Frame();
-            FinishFrame();
-            CMusicDisk* disk = FindMusicDisk();
-            if (disk && loadingFrames < 0)
-                loadingFrames = frame;
-            // A track beyond the last day, or the player wrapping round to the
-            // first: not part of the film.
-            if (disk && (disk->m_TrackIndex < firstIndex || disk->m_TrackIndex > lastIndex ||
-                         disk->m_TrackIndex < lastTrack))
-                break;
-            if (disk)
-                lastTrack = disk->m_TrackIndex;
-            if (!g_Device->ReadPixels(pixels.data(), width, height))
-            {
-                why = "cannot read the frame back";
-                failed = true;
-                break;
-            }
-            if (g_RecordTap)
-                g_RecordTap(frame, audioFrames, pixels.data(), width, height, g_RecordTapUser);
-            // Not presented: nobody sees the offscreen window, and presenting
-            // would pace the recording to the display's refresh.
-            int64_t audio = AudioFramesBefore(frame + 1, fps) - AudioFramesBefore(frame, fps);
-            sound.resize(static_cast<size_t>(audio) * 2);
-            FSOUND_PullOutput(sound.data(), static_cast<int>(audio));
-            // The last day ends within this frame: the picture runs to the
-            // frame's end, the sound stops on the day's last sample.
-            const bool ended = disk && disk->m_TrackIndex == lastIndex && disk->m_Handle &&
-                               disk->m_Handle->GetHandle() && CAudio::IsFinished(disk->m_Handle);
-            if (ended)
-                audio = std::clamp<int64_t>(FSOUND_GetLastEndFrame() - audioFrames, 0, audio);
-            if (!WriteRecordVideo(file, pixels.data(), &why) ||
-                !WriteRecordAudio(file, sound.data(), static_cast<int>(audio), &why))
-            {
-                failed = true;
-                break;
-            }
-            audioFrames += audio;
-            ++frame;
-
-            const auto now = std::chrono::steady_clock::now();
-            if (now - shown > std::chrono::milliseconds(250))
-            {
-                shown = now;
-                const int64_t total = (loadingFrames < 0 ? frame : loadingFrames) + trackFrames;
-                const double wall = std::chrono::duration<double>(now - start).count();
-                std::fputs(FormatProgress(frame, total, MeasureProgress(frame, total, fps, wall)).c_str(), stderr);
-                std::fflush(stderr);
-            }
-            if (ended)
-                break;
-            if (g_Quit)
-                break;
-            g_Input.Snapshot();
-        }
-        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::fputs(FormatProgress(frame, frame, MeasureProgress(frame, frame, fps, wall)).c_str(), stderr);
-        std::fputs("\n", stderr);
-        g_App->Shutdown();
-    }
-    ReleaseResources();
-    ReleaseRenderDevice();
-    ClearDebugVars();
-    UnregisterClassA("Demo", wc.hInstance);
-    SetPerformanceCounterSource(nullptr, 0);
-
-    if (failed)
-    {
-        AbandonRecordFile(file);
-        std::fprintf(stderr, "orba: %s\n", why.c_str());
-        return 1;
-    }
-    if (!FinishRecordFile(file, &why))
-    {
-        std::fprintf(stderr, "orba: %s\n", why.c_str());
-        return 1;
-    }
-    std::fprintf(stderr, "ORBA: recorded %lld frames (%lld of loading) and %lld audio frames%s to %s\n",
-                 static_cast<long long>(frame), static_cast<long long>(loadingFrames < 0 ? frame : loadingFrames),
-                 static_cast<long long>(audioFrames), g_RecordInterrupted ? ", stopped early," : "",
-                 request.m_Options.m_Path.c_str());
-    return 0;
+    SShowOptions options;
+    options.m_Screen = ScreenWindowed;
+    options.m_Player.m_FirstTrack = request.m_FirstDay - 1;
+    options.m_Player.m_HideCursor = true;
+    options.m_PulledSound = true;
+    options.m_SoundRate = RecordAudioRate;
+    CRecordShow show(request);
+    return RunShow(options, show);
 }

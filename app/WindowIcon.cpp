@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "content/ResourceIds.h"
 #include "platform/D3DX9.h"
 #include "render/RenderDevice.h"
 
 namespace {
 
-constexpr unsigned InterfaceId = 223;
 // The knob in the interface image: a circle about this centre and radius.
 constexpr int KnobX = 400, KnobY = 360, KnobRadius = 97;
 constexpr int IconSide = 64;

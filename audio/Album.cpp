@@ -80,6 +80,62 @@ int CAlbum::Count() const
     return m_DayNames ? DayCount : static_cast<int>(m_Tracks.size());
 }
 
+std::string CAlbum::Path(int i) const
+{
+    if (i < 0 || i >= Count())
+        return std::string();
+    return m_DayNames ? DayPath(m_Folder, i + 1) : m_Tracks[i].m_Path;
+}
+
+std::string CAlbum::FilePath(int i) const
+{
+    std::string path = Path(i);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+std::string CAlbum::Title(int i) const
+{
+    if (i < 0 || i >= Count())
+        return std::string();
+    return m_DayNames ? "Day " + std::to_string(i + 1) : m_Tracks[i].m_Title;
+}
+
+std::string CAlbum::Artist(int i) const
+{
+    if (i < 0 || i >= Count())
+        return std::string();
+    return m_DayNames ? "Tamm" : m_Tracks[i].m_Artist;
+}
+
+const char* CAlbum::Notes(int i) const
+{
+    return m_DayNames && i >= 0 && i < DayCount ? g_TrackDescriptions[i] : nullptr;
+}
+
+const std::string& CAlbum::Text(int i) const
+{
+    static const std::string s_None;
+    return !m_DayNames && i >= 0 && i < Count() ? m_Tracks[i].m_Text : s_None;
+}
+
+std::string CAlbum::Name() const
+{
+    return m_DayNames ? "ORBA" : ToUtf8(m_Folder.substr(m_Folder.find_last_of('/') + 1));
+}
+
+bool CAlbum::NamesTracks() const
+{
+    return !m_DayNames;
+}
+
+std::string CAlbum::Notice(const std::string& shownFolder) const
+{
+    if (m_DayNames)
+        return "ORBA: playing the album in " + shownFolder;
+    return "ORBA: playing " + std::to_string(Count()) + " tracks from " + shownFolder;
+}
+
 void ReplaceAlbum(CAlbum&& album)
 {
     g_Album = std::move(album);

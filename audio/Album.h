@@ -15,6 +15,8 @@ struct SAlbumTrack
     std::string m_Artist;
 };
 
+// Callers ask the album about its tracks and never which kind it is: only
+// the album itself reads m_DayNames.
 class CAlbum
 {
 public:
@@ -23,7 +25,30 @@ public:
     std::vector<SAlbumTrack> m_Tracks;  // when not day-named
 
     int Count() const;
+    // Track i (0 based; empty or null outside 0..Count()-1):
+    // its file as the sound layer opens it ('\' reads as '/'),
+    std::string Path(int i) const;
+    // the same with '/' only, as the file system and the desktop name it,
+    std::string FilePath(int i) const;
+    // its title and artist (UTF-8),
+    std::string Title(int i) const;
+    std::string Artist(int i) const;
+    // the liner notes, already in the ticker's letters and ending in the gap
+    // before the line comes round again, where the album has them,
+    const char* Notes(int i) const;
+    // else the tags' own text ("ARTIST: TITLE", or the file's name).
+    const std::string& Text(int i) const;
+    // The album's name (UTF-8).
+    std::string Name() const;
+    // Whether the terminal names each track as it starts: the day album's
+    // days are named by the knob alone.
+    bool NamesTracks() const;
+    // The terminal's line for the album: which one plays, from where.
+    std::string Notice(const std::string& shownFolder) const;
 };
+
+// The day album's liner notes, one for each day.
+extern const char* const g_TrackDescriptions[30];
 
 constexpr int MaxAlbumTracks = 99;
 constexpr int DayCount = 30;

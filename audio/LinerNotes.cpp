@@ -1,6 +1,6 @@
-// The description line of every track: uppercase liner notes, each ending in
+// The day album's liner notes, one line a day: uppercase, each ending in
 // the run of spaces that separates two passes of the text on screen.
-#include "musicdisk/MusicDisk.h"
+#include "audio/Album.h"
 
 #define GAP18 "                  "
 #define GAP19 GAP18 " "

@@ -4,6 +4,7 @@
 // out and removes itself. Main thread only.
 #include <cstdint>
 
+#include "content/ResourceIds.h"
 #include "content/Effect.h"
 
 class CTexture;
@@ -24,4 +25,3 @@ public:
     static int32_t s_FrameCount;
 };
 
-constexpr uint32_t LoadingPictureId = 228;

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "frame/Report.h"
+#include "content/ResourceIds.h"
 #include "render/RenderDevice.h"
 
 CFixedString s_DataPath("Data\\");
@@ -12,10 +13,11 @@ std::map<uint32_t, CShader*> s_Shaders;
 std::map<uint32_t, CTexture*> s_Textures;
 }  // namespace
 
-const SResourceFile s_ShaderFiles[1] = {{220, "Shader.fx"}};
+const SResourceFile s_ShaderFiles[1] = {{ShaderId, "Shader.fx"}};
 const SResourceFile s_TextureFiles[7] = {
-    {222, "overlay.png"}, {223, "interface.png"}, {224, "equaliser.png"}, {225, "font.png"},
-    {226, "vol_strip.png"}, {227, "vol_end.png"}, {229, "pause.png"},
+    {OverlayId, "overlay.png"},         {InterfaceId, "interface.png"}, {EqualiserId, "equaliser.png"},
+    {FontTextureId, "font.png"},        {VolumeStripId, "vol_strip.png"}, {VolumeEndId, "vol_end.png"},
+    {PauseId, "pause.png"},
 };
 int32_t s_NextResource = 0;
 

@@ -30,6 +30,11 @@ void ReportFailure(const char* tag, const char* format, ...)
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
+void ForgetReports()
+{
+    s_Said.clear();
+}
+
 const char* FileNameOf(const char* path)
 {
     const char* name = path;

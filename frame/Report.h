@@ -5,6 +5,8 @@
 // terminal. Main thread only.
 
 void ReportFailure(const char* tag, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Every line may be said again (a fresh start: tests).
+void ForgetReports();
 
 // The last part of a path written with '\' or '/'.
 const char* FileNameOf(const char* path);

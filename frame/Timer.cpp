@@ -20,10 +20,25 @@ CTimer::CTimer()
     m_TicksPerSecond = frequency;
 }
 
-void CTimer::Reset()
+void CTimer::UseClock(CClock* clock)
 {
+    m_Clock = clock;
+    if (clock)
+        m_TicksPerSecond = clock->TicksPerSecond();
+}
+
+int64_t CTimer::Now() const
+{
+    if (m_Clock)
+        return m_Clock->Now();
     LONGLONG now = 0;
     QueryPerformanceCounter(&now);
+    return now;
+}
+
+void CTimer::Reset()
+{
+    const int64_t now = Now();
     m_BaseTick = now;
     m_LastTick = now;
     g_TimeMs = 0.0;
@@ -34,8 +49,7 @@ void CTimer::Reset()
 
 void CTimer::Tick()
 {
-    LONGLONG now = 0;
-    QueryPerformanceCounter(&now);
+    const int64_t now = Now();
     // A counter without a frequency would divide by zero: no time passes.
     const double ticksPerSecond = m_TicksPerSecond > 0 ? static_cast<double>(m_TicksPerSecond) : 0.0;
     float delta = ticksPerSecond > 0.0 ? static_cast<float>(static_cast<double>(now - m_LastTick) / ticksPerSecond) : 0.0f;

@@ -10,11 +10,12 @@
 
 #include "frame/AppState.h"
 #include "frame/Input.h"
-#include "frame/Player.h"
 #include "frame/Timer.h"
 #include "audio/Album.h"
+#include "content/ResourceIds.h"
 #include "content/ResourceManager.h"
 #include "musicdisk/Font.h"
+#include "musicdisk/Player.h"
 #include "musicdisk/TextFold.h"
 #include "platform/FMOD.h"
 #include "render/Camera.h"
@@ -43,7 +44,6 @@ enum
     ButtonVolume
 };
 
-constexpr uint32_t FontTextureId = 225;
 constexpr int TickerLength = 169;
 constexpr float DegreesToRadians = 0.017453292f;
 constexpr float ScrollSpeed = 64.0f;  // pixels per second
@@ -63,16 +63,14 @@ const char TextGap[] = "                   ";
 
 }  // namespace
 
-int32_t g_FirstTrackIndex = 0;
-bool g_HideCursor = false;
-
 CMusicDisk::CMusicDisk()
 {
     StartAlbum();
-    if (g_FirstTrackIndex > 0 && g_FirstTrackIndex < g_Album.Count())
+    const int32_t first = g_PlayerOptions.m_FirstTrack;
+    if (first > 0 && first < g_Album.Count())
     {
         // The ticker reads the first track's text, not track 1's.
-        m_TrackIndex = g_FirstTrackIndex;
+        m_TrackIndex = first;
         m_TextSource = TrackText(m_TrackIndex);
         m_TextStart = m_TextSource;
         m_TextLength = std::strlen(m_TextStart);
@@ -100,6 +98,9 @@ CMusicDisk::CMusicDisk()
 
     std::memset(m_Ticker, ' ', TickerLength);
     m_Ticker[TickerLength] = 0;
+    TakeSpectrum();
+    // Seen by the desktop and the keys from this frame on.
+    PublishState();
 }
 
 CMusicDisk::~CMusicDisk()
@@ -115,7 +116,9 @@ CMusicDisk::~CMusicDisk()
     CAudio::Stop(m_Handle);
     CAudio::Free(m_Handle);
     m_Handle = nullptr;
+    // What was asked of this player and not yet taken goes with it.
     g_PlayerState = SPlayerState();
+    g_PlayerRequests = SPlayerRequests();
 }
 
 void CMusicDisk::Update(float dt)
@@ -124,7 +127,9 @@ void CMusicDisk::Update(float dt)
     UpdateCamera();
     // The volume before this frame's input: a change is heard from the next frame.
     FSOUND_SetSFXMasterVolume(static_cast<int>(m_Volume * 255.0f));
-    UpdateMetaballs(m_Balls, m_IsoSurface);
+    // One spectrum a frame: the blob and the equaliser show the same sound.
+    TakeSpectrum();
+    UpdateMetaballs(m_Balls, m_IsoSurface, Spectrum());
 
     // A new album (dropped on the window) starts at its first track.
     if (m_AlbumSerial != g_AlbumSerial)
@@ -137,8 +142,12 @@ void CMusicDisk::Update(float dt)
     }
 
     const int32_t oldIndex = m_TrackIndex;
-    UpdateControls();
-    ApplyRequests();
+    // The mouse's requests join those of the keys and the desktop, and all
+    // are taken once.
+    SPlayerRequests requests = g_PlayerRequests;
+    g_PlayerRequests = SPlayerRequests();
+    UpdateControls(&requests);
+    ApplyRequests(requests);
     if (m_Stopped)
     {
         // Nothing advances while stopped; a new track is only chosen.
@@ -165,10 +174,28 @@ void CMusicDisk::Update(float dt)
     PublishState();
 }
 
-void CMusicDisk::ApplyRequests()
+void CMusicDisk::TakeSpectrum()
 {
-    const SPlayerRequests r = g_PlayerRequests;
-    g_PlayerRequests = SPlayerRequests();
+    const float* spectrum = FSOUND_DSP_GetSpectrum();
+    m_HaveSpectrum = spectrum != nullptr;
+    if (spectrum)
+        std::memcpy(m_Spectrum, spectrum, sizeof(m_Spectrum));
+    m_SpectrumShown = false;
+}
+
+const float* CMusicDisk::SpectrumToShow()
+{
+    // A frame is an update, then its drawing: both see the update's
+    // spectrum. Only a drawing with no update before it (a redraw) listens
+    // again.
+    if (m_SpectrumShown)
+        TakeSpectrum();
+    m_SpectrumShown = true;
+    return Spectrum();
+}
+
+void CMusicDisk::ApplyRequests(const SPlayerRequests& r)
+{
     if (r.m_SetVolume >= 0.0f)
         m_Volume = std::min(r.m_SetVolume, 1.0f);
     if (r.m_VolumeStep != 0.0f)
@@ -223,22 +250,11 @@ void CMusicDisk::PublishState()
     const bool playing = m_Handle && m_Handle->GetHandle();
     s.m_LengthMs = playing ? CAudio::GetLength(m_Handle) : 0;
     s.m_PositionMs = playing ? CAudio::GetTime(m_Handle) : 0;
-    if (g_Album.m_DayNames)
-    {
-        s.m_Title = "Day " + std::to_string(m_TrackIndex + 1);
-        s.m_Artist = "Tamm";
-        s.m_Album = "ORBA";
-        s.m_Path = DayPath(g_Album.m_Folder, m_TrackIndex + 1);
-        std::replace(s.m_Path.begin(), s.m_Path.end(), '\\', '/');
-    }
-    else if (m_TrackIndex < g_Album.Count())
-    {
-        const SAlbumTrack& t = g_Album.m_Tracks[m_TrackIndex];
-        s.m_Title = t.m_Title;
-        s.m_Artist = t.m_Artist;
-        s.m_Album = ToUtf8(g_Album.m_Folder.substr(g_Album.m_Folder.find_last_of('/') + 1));
-        s.m_Path = t.m_Path;
-    }
+    s.m_Handle = playing ? m_Handle : nullptr;
+    s.m_Title = g_Album.Title(m_TrackIndex);
+    s.m_Artist = g_Album.Artist(m_TrackIndex);
+    s.m_Album = g_Album.Name();
+    s.m_Path = g_Album.FilePath(m_TrackIndex);
 }
 
 void CMusicDisk::UpdateCamera()
@@ -254,7 +270,7 @@ void CMusicDisk::UpdateCamera()
     m_Camera->UpdateView();
 }
 
-void CMusicDisk::UpdateControls()
+void CMusicDisk::UpdateControls(SPlayerRequests* requests)
 {
     const float mx = static_cast<float>(g_Input.m_MouseX) / g_ScaleX;
     const float my = static_cast<float>(g_Input.m_MouseY) / g_ScaleY;
@@ -279,21 +295,14 @@ void CMusicDisk::UpdateControls()
             g_Quit = true;
             break;
         case ButtonPrevious:
-            m_TrackIndex = PreviousTrack(m_TrackIndex);
-            m_Direction = -1;
+            requests->m_Flags |= PlayerPrevious;
             break;
         case ButtonPlayPause:
-            if (m_Stopped)
-                g_PlayerRequests.m_Flags |= PlayerPlay;  // after a stop from outside: play again
-            else
-            {
-                m_Paused = !m_Paused;
-                CAudio::Pause(m_Handle, m_Paused);
-            }
+            // After a stop from outside, this plays again.
+            requests->m_Flags |= PlayerPlayPause;
             break;
         case ButtonNext:
-            m_TrackIndex = NextTrack(m_TrackIndex);
-            m_Direction = 1;
+            requests->m_Flags |= PlayerNext;
             break;
         default:
             break;
@@ -301,25 +310,23 @@ void CMusicDisk::UpdateControls()
     }
     else if (g_Input.IsButtonHeld(BUTTON_LEFT) && found == ButtonVolume)
     {
-        // Inclusive bounds keep this within 0..1.
-        m_Volume = (mx - g_ButtonRects[ButtonVolume].x) / g_ButtonRects[ButtonVolume].w;
+        // Inclusive bounds keep this within 0..1. The hand on the groove
+        // wins over a volume the desktop set in the same frame.
+        requests->m_SetVolume = (mx - g_ButtonRects[ButtonVolume].x) / g_ButtonRects[ButtonVolume].w;
     }
 }
 
 void CMusicDisk::LoadTrack()
 {
-    // The audio layer's file callbacks read '\' as '/'. A day-named album
-    // names its days; any other album lists its files.
     if (m_TrackIndex < 0 || m_TrackIndex >= g_Album.Count())
         return;
-    const std::string path = g_Album.m_DayNames ? DayPath(g_Album.m_Folder, m_TrackIndex + 1)
-                                                : g_Album.m_Tracks[m_TrackIndex].m_Path;
+    const std::string path = g_Album.Path(m_TrackIndex);
     m_TrackFile = CFixedString(path.c_str());
     m_Handle = CAudio::Load(path.c_str());
     if (m_Handle && m_Handle->GetHandle())
     {
         CAudio::Play(m_Handle, false);
-        if (!g_Album.m_DayNames)
+        if (g_Album.NamesTracks() && m_TrackIndex < static_cast<int>(m_Texts.size()))
             std::fprintf(stderr, "ORBA: playing %d of %d: %.*s\n", m_TrackIndex + 1, g_Album.Count(),
                          static_cast<int>(m_Texts[m_TrackIndex].size() - (sizeof(TextGap) - 1)),
                          m_Texts[m_TrackIndex].c_str());
@@ -330,9 +337,10 @@ void CMusicDisk::StartAlbum()
 {
     m_AlbumSerial = g_AlbumSerial;
     m_Texts.clear();
-    if (!g_Album.m_DayNames)
-        for (const SAlbumTrack& track : g_Album.m_Tracks)
-            m_Texts.push_back(FoldToFont(track.m_Text) + TextGap);  // the gap the liner notes carry
+    // Liner notes are shown as they stand; a tag's text is folded to the
+    // font's letters and given the gap the notes carry.
+    for (int i = 0; i < g_Album.Count(); ++i)
+        m_Texts.push_back(g_Album.Notes(i) ? std::string() : FoldToFont(g_Album.Text(i)) + TextGap);
     // The ticker reads from the new texts at once: the old ones are gone.
     m_TextSource = TrackText(0);
     m_TextStart = m_TextSource;
@@ -341,8 +349,8 @@ void CMusicDisk::StartAlbum()
 
 const char* CMusicDisk::TrackText(int index) const
 {
-    if (g_Album.m_DayNames)
-        return g_TrackDescriptions[index];
+    if (const char* notes = g_Album.Notes(index))
+        return notes;
     return index < static_cast<int>(m_Texts.size()) ? m_Texts[index].c_str() : TextGap;
 }
 

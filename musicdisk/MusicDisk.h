@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/Album.h"
 #include "audio/Audio.h"
 #include "content/Effect.h"
 #include "content/FixedString.h"
@@ -15,6 +16,7 @@ class CCamera;
 class CIsoSurface;
 class CFont;
 struct CBall;
+struct SPlayerRequests;
 
 class CMusicDisk : public CEffect
 {
@@ -46,14 +48,19 @@ public:
     int m_AlbumSerial = 0;               // the album this screen plays
     std::vector<std::string> m_Texts;    // ticker texts of an album of the user's own
     bool m_Stopped = false;              // stopped from outside: no track plays or advances
+    // This frame's spectrum, taken once in the update for the blob and the
+    // equaliser alike; null while the sound library has none.
+    const float* Spectrum() const { return m_HaveSpectrum ? m_Spectrum : nullptr; }
 
 private:
     void UpdateCamera();
-    void UpdateControls();
+    void UpdateControls(SPlayerRequests* requests);
     void LoadTrack();
     void OpenTrack();
     void StartAlbum();
-    void ApplyRequests();
+    void ApplyRequests(const SPlayerRequests& requests);
+    void TakeSpectrum();
+    const float* SpectrumToShow();
     void PublishState();
     const char* TrackText(int index) const;
     void UpdateTicker(float dt);
@@ -65,6 +72,9 @@ private:
 
     const char* m_TextStart = nullptr;  // start of the text being read
     size_t m_TextLength = 0;            // its length
+    float m_Spectrum[512] = {};
+    bool m_HaveSpectrum = false;
+    bool m_SpectrumShown = false;  // drawn since it was taken
 };
 
 struct SButtonRect
@@ -72,11 +82,7 @@ struct SButtonRect
     float x, y, w, h;
 };
 extern const SButtonRect g_ButtonRects[6];
-extern const char* const g_TrackDescriptions[30];
 extern float g_PauseIconAlpha;
-// A recording starts the player at this track (0 based) and draws no cursor.
-extern int32_t g_FirstTrackIndex;
-extern bool g_HideCursor;
 
 constexpr int TrackCount = 30;
 constexpr int EqualiserBarCount = 47;

@@ -6,10 +6,11 @@
 
 #include "frame/Input.h"
 #include "frame/Timer.h"
+#include "content/ResourceIds.h"
 #include "content/ResourceManager.h"
 #include "musicdisk/Font.h"
 #include "musicdisk/MusicDisk.h"
-#include "platform/FMOD.h"
+#include "musicdisk/Player.h"
 #include "render/Draw2D.h"
 #include "render/DrawTiles.h"
 #include "render/RenderDevice.h"
@@ -19,12 +20,6 @@ float g_PauseIconAlpha = 0.0f;
 
 namespace {
 
-constexpr uint32_t OverlayId = 222;
-constexpr uint32_t InterfaceId = 223;
-constexpr uint32_t EqualiserId = 224;
-constexpr uint32_t VolumeStripId = 226;
-constexpr uint32_t VolumeEndId = 227;
-constexpr uint32_t PauseId = 229;
 
 constexpr int SpectrumBins = 512;
 constexpr uint32_t White = 0xFFFFFFFF;
@@ -109,7 +104,7 @@ void CMusicDisk::Render()
     RenderEqualiser();
     RenderVolume();
     RenderTicker();
-    if (!g_HideCursor)
+    if (!g_PlayerOptions.m_HideCursor)
         RenderCursor();
 }
 
@@ -135,7 +130,7 @@ void CMusicDisk::RenderInterface()
 
 void CMusicDisk::RenderEqualiser()
 {
-    const float* spectrum = FSOUND_DSP_GetSpectrum();
+    const float* spectrum = SpectrumToShow();
     if (!spectrum)
         return;
     int heights[EqualiserBarCount];

@@ -1,10 +1,22 @@
 #pragma once
-// What the world asks of the player (keys, the desktop's media controls) and
-// what the player tells the world (track, state, volume). The application
-// fills the requests before the screens update; the player takes them in its
-// update and writes its state back. Main thread only.
+// The player's records, owned by the player screen: how it was asked to
+// start (set once by the show before the player runs), what the world asks
+// of it (keys and the desktop's media controls post requests; the player
+// takes them once a frame, in its update), and what it tells the world
+// (track, state, volume, the track's sound), written back by its update.
+// Main thread only.
 #include <cstdint>
 #include <string>
+
+#include "audio/Audio.h"
+
+// How the show starts the player: the command line's choices and those of
+// a recording.
+struct SPlayerOptions
+{
+    int32_t m_FirstTrack = 0;   // 0 based; out of range starts at the first
+    bool m_HideCursor = false;  // a recording shows no mouse square
+};
 
 enum EPlayerRequest : uint32_t
 {
@@ -35,7 +47,15 @@ struct SPlayerState
     uint32_t m_PositionMs = 0;
     std::string m_Title, m_Artist, m_Album;  // UTF-8
     std::string m_Path;                      // the track's file
+    // The track's sound (null while stopped or when it could not be
+    // opened): whoever follows the sound itself, as a recording does, asks
+    // it when the track has ended.
+    CAudio::CHandle* m_Handle = nullptr;
 };
 
+extern SPlayerOptions g_PlayerOptions;
 extern SPlayerRequests g_PlayerRequests;
 extern SPlayerState g_PlayerState;
+
+// Back to how a fresh process starts (tests, and the show's start).
+void ResetPlayerRecords();

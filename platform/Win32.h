@@ -146,6 +146,7 @@ BOOL IsWindowVisible(HWND hwnd);
 BOOL SetWindowIconArgb(HWND hwnd, int width, int height, const uint32_t* argb);
 // Not Windows: lets the screensaver start (TRUE) or keeps it off.
 void AllowScreenSaver(BOOL allow);
+BOOL IsScreenSaverAllowed();
 int ShowCursor(BOOL show);
 
 // A message posted to no window is dispatched to the window's procedure or,

@@ -267,7 +267,14 @@ struct SKeptLayers
     }
 };
 
+SKeptLayers s_Kept;
+
 }  // namespace
+
+void ForgetKeptLayers()
+{
+    s_Kept = SKeptLayers();
+}
 
 bool BlendsSourceOver()
 {
@@ -321,7 +328,6 @@ void DrawLayersInTiles(const CTexture* bottom, const CTexture* top, float x, flo
         // rectangle, where the scene is scissored out, their colour alone
         // will do: once drawn it is kept, and copied back in the frames
         // after. Only the squares near the scene are drawn every frame.
-        static SKeptLayers s_Kept;
         D3DVIEWPORT9 view{};
         g_Device->GetViewport(&view);
         const bool holds = s_Kept.Holds(bottom, top, x, y, view);

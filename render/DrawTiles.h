@@ -28,6 +28,10 @@ enum class ELayerPass
     Over
 };
 void DrawLayersInTiles(const CTexture* bottom, const CTexture* top, float x, float y, ELayerPass pass);
+// The Under pass keeps what it drew on the device for the frames after.
+// Whoever changes the target, or what was drawn into it, says so here: the
+// next frame then draws it all and keeps it anew.
+void ForgetKeptLayers();
 // Whether the blend state is "source alpha over", under which an opaque
 // source replaces what is there exactly.
 bool BlendsSourceOver();

@@ -5,6 +5,7 @@
 #include "frame/AppState.h"
 #include "frame/Report.h"
 #include "render/DebugText.h"
+#include "render/DrawTiles.h"
 #include "render/Draw2D.h"
 #include "render/Shader.h"
 
@@ -212,8 +213,8 @@ void ToggleFullScreen()
     D3DPRESENT_PARAMETERS pp = PresentParameters(&x, &y);
     if (FAILED(g_Device->Reset(&pp)))
         g_Windowed = !g_Windowed;
-    // The screensaver may start unless the player fills the screen.
-    AllowScreenSaver(g_Windowed);
+    // Another target, or the old one's contents gone: keep the skin anew.
+    ForgetKeptLayers();
 }
 
 CShader* CreateEffectFromMemory(const char* source, unsigned length)

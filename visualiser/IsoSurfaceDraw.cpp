@@ -1,6 +1,7 @@
 // Drawing the mesh with the "Twister" technique of Shader.fx (resource 220).
 // Kept apart from the mesher so that the mesher links without a device.
 #include "frame/AppState.h"
+#include "content/ResourceIds.h"
 #include "content/ResourceManager.h"
 #include "render/Camera.h"
 #include "render/DrawTiles.h"
@@ -8,7 +9,6 @@
 #include "visualiser/IsoSurface.h"
 
 namespace {
-constexpr uint32_t s_ShaderId = 220;
 constexpr unsigned s_VertexStride = 24;   // position then normal
 }
 
@@ -20,7 +20,7 @@ void CIsoSurface::Draw()
     g_Device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
     g_Device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
 
-    CShader* shader = GetShader(s_ShaderId);
+    CShader* shader = GetShader(ShaderId);
     if (shader == nullptr || shader->m_Effect == nullptr || g_Camera == nullptr)
         return;
     if (m_Vertices.m_Count == 0 || m_Indices.m_Count < 3)

@@ -6,8 +6,9 @@
 class CIsoSurface;
 struct CBall;
 
-// Writes the balls from the spectrum and the show clock, then rebuilds the mesh.
-void UpdateMetaballs(CBall* const balls[16], CIsoSurface* isoSurface);
+// Writes the balls from the frame's spectrum (512 values, or null to keep
+// their strengths) and the show clock, then rebuilds the mesh.
+void UpdateMetaballs(CBall* const balls[16], CIsoSurface* isoSurface, const float* spectrum);
 
 // The parts of an update, for callers that bring their own spectrum and clock.
 // Null entries of `balls` are skipped.

@@ -677,6 +677,11 @@ BOOL SetWindowIconArgb(HWND hwnd, int width, int height, const uint32_t* argb)
     return TRUE;
 }
 
+BOOL IsScreenSaverAllowed()
+{
+    return SDL_WasInit(SDL_INIT_VIDEO) != 0 && SDL_IsScreenSaverEnabled() ? TRUE : FALSE;
+}
+
 void AllowScreenSaver(BOOL allow)
 {
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0)

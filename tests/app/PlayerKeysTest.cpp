@@ -4,7 +4,7 @@
 #include "app/App.h"
 #include "app/PlayerKeys.h"
 #include "frame/Input.h"
-#include "frame/Player.h"
+#include "musicdisk/Player.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "frame/DebugVars.h"
 #include "frame/Timer.h"
 #include "musicdisk/MusicDisk.h"
+#include "musicdisk/Player.h"
 #include "platform/FMOD.h"
 #include "platform/Win32.h"
 #include "render/RenderDevice.h"
@@ -99,8 +100,8 @@ TEST(RecordFrameTest, EveryRecordedFrameIsTheLiveFrameAtTheSameTimeAndSound)
     SetPerformanceCounterSource(TestCounter, Fps);
     g_Timer.m_TicksPerSecond = Fps;
     g_Demo.m_ScreenChoice = 1;
-    g_HideCursor = true;
-    g_FirstTrackIndex = 0;
+    g_PlayerOptions = SPlayerOptions();
+    g_PlayerOptions.m_HideCursor = true;
     // A fresh process: nothing queued (the recorder's closed window left its
     // quit), nothing quitting, the pause icon's fade not where the recording
     // left it.
@@ -164,6 +165,6 @@ TEST(RecordFrameTest, EveryRecordedFrameIsTheLiveFrameAtTheSameTimeAndSound)
     SetPerformanceCounterSource(nullptr, 0);
     FSOUND_Close();
     FSOUND_SetPulledOutput(0);
-    g_HideCursor = false;
+    g_PlayerOptions = SPlayerOptions();
     fs::current_path(old);
 }

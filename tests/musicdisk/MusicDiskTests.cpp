@@ -15,7 +15,7 @@
 #include "app/App.h"
 #include "audio/Album.h"
 #include "frame/Input.h"
-#include "frame/Player.h"
+#include "musicdisk/Player.h"
 #include "frame/Timer.h"
 #include "musicdisk/Font.h"
 #include "musicdisk/MusicDisk.h"
@@ -783,9 +783,9 @@ TEST_F(MusicDiskTest, RequestsFromOutsideStopPlayAndSetTheVolume)
 TEST_F(MusicDiskTest, ARecordingStartsAtItsFirstDayWithThatDaysText)
 {
     REQUIRE_TRACKS(1, 2, 3);
-    g_FirstTrackIndex = 2;
+    g_PlayerOptions.m_FirstTrack = 2;
     CMusicDisk& d = Create();
-    g_FirstTrackIndex = 0;
+    g_PlayerOptions.m_FirstTrack = 0;
     EXPECT_EQ(d.m_TrackIndex, 2);
     EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day3.mp3");
     EXPECT_EQ(d.m_TextSource, g_TrackDescriptions[2]);
@@ -797,9 +797,9 @@ TEST_F(MusicDiskRenderTest, ARecordingDrawsNoCursor)
     g_Input.m_MouseX = 300;
     g_Input.m_MouseY = 200;
     const auto shown = Render();
-    g_HideCursor = true;
+    g_PlayerOptions.m_HideCursor = true;
     const auto hidden = Render();
-    g_HideCursor = false;
+    g_PlayerOptions.m_HideCursor = false;
     // The same frame without the two squares of the cursor.
     ASSERT_EQ(hidden.size() + 2, shown.size());
     for (const SDraw& draw : hidden)

@@ -4,6 +4,13 @@
 
 #include "app/App.h"
 #include "app/DebugPanel.h"
+#include "app/RecorderHooks.h"
+#include "audio/Album.h"
+#include "frame/AppState.h"
+#include "frame/Report.h"
+#include "musicdisk/MusicDisk.h"
+#include "musicdisk/Player.h"
+#include "render/DrawTiles.h"
 #include "frame/Input.h"
 #include "frame/Timer.h"
 #include "content/EffectManager.h"
@@ -46,7 +53,19 @@ void ResetProgramState()
     g_EffectManager.m_Removals.clear();
     g_Input = CInput();
     g_Quit = false;
+    g_Drawing = true;
+    g_ClearColor = 0;
+    ForgetReports();
+    // The player's records, the album, the skin kept on the device, a
+    // recording's look at its frames.
+    ResetPlayerRecords();
+    g_PauseIconAlpha = 0.0f;
+    g_Album = CAlbum();
+    ForgetKeptLayers();
+    SetRecordFrameTap(nullptr, nullptr);
+    g_Demo.m_ScreenChoice = 0;
     g_ScreenFade = 0;
+    g_ModelMatrix = D3DXMATRIX{1.0f};
     g_DeltaTime = 0.0f;
     g_TimeMs = 0.0;
     g_AbsoluteTime = 0.0;

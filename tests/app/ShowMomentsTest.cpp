@@ -51,7 +51,9 @@ protected:
         if (!HaveCommand("lame") || !HaveCommand("sox"))
             GTEST_SKIP() << "needs sox and lame";
         ResetProgramState();
-        m_Dir = MakeTempDir("show-moments");
+        // A folder of each test's own: ctest runs them side by side.
+        m_Dir = MakeTempDir(std::string("show-moments-") +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(m_Dir + "/Tamm_songs");
         ASSERT_EQ(RunCommand("sox -n -r 44100 -c 2 '" + m_Dir + "/d1.wav' synth 20 sine 200-3000 vol 0.6 && lame "
                              "--quiet '" + m_Dir + "/d1.wav' '" + m_Dir + "/Tamm_songs/tamm - day1.mp3'"),

@@ -12,16 +12,25 @@ sox -n -r 44100 -c 2 "$WORK/silence.wav" trim 0 60
 lame --quiet "$WORK/silence.wav" "$WORK/Tamm_songs/tamm - day1.mp3"
 start_orba
 answer_box No
-wait_for 20 player_shown || fail "no player window"
-sleep 8
+wait_until 120 "the player window" player_shown
+wait_faded_in
 read -r X Y W H < <(window_geometry)
-xdotool mousemove --sync 5 5
+move_pointer 5 5
 press Up            # pause the clocks: the blob and the ticker stand still
-sleep 0.5
+# A picture that stops changing looks like a slow frame: wait for a frame
+# drawn after the key instead.
+wait_drawn "Up"
 screenshot debug-before
 client_area "$ARTIFACTS/debug-before.png" "$WORK/before.png"
 press F1
-sleep 0.5
+panel_up() { # the green panel in its black frame, as checked below
+    local r g b
+    read -r r g b < <(pixel "$1" 480 590)
+    [ "$r" -lt 90 ] && [ "$g" -gt 100 ] && [ "$b" -lt 90 ] || return 1
+    read -r r g b < <(pixel "$1" 5 500)
+    [ "$r" -lt 20 ] && [ "$g" -lt 20 ] && [ "$b" -lt 20 ]
+}
+wait_screen 60 "the debug panel after F1" panel_up
 screenshot debug-panel
 client_area "$ARTIFACTS/debug-panel.png" "$WORK/panel.png"
 
@@ -38,11 +47,14 @@ bright() { # bright <file> <region>: pixels brighter than 85 %
 [ "$(bright "$WORK/panel.png" 120x24+326+420)" -gt 40 ] || fail "no value in the first row"
 [ "$(bright "$WORK/panel.png" 200x24+26+552)" -gt 40 ] || fail "no name in the seventh row"
 
-# Right held: the statistics switch goes to 1.
-press Right
-sleep 0.3
+# Right held: the statistics switch goes to 1, and the statistics show.
+hold_until Right 60 "the statistics with Right held" screen_shows changed_from "$WORK/before.png" 150x20+32+32 30
 press F1            # hide the panel
-sleep 0.5
+stats_alone() { # the statistics and no panel, as checked below
+    changed_from "$WORK/before.png" 150x20+32+32 30 "$1" && changed_from "$WORK/before.png" 150x20+32+64 30 "$1" &&
+        changed_from "$WORK/before.png" 250x72+32+100 100 "$1" && same_as "$WORK/before.png" 480x150+10+420 50 "$1"
+}
+wait_screen 60 "the panel to go after F1, the statistics staying" stats_alone
 screenshot debug-stats
 client_area "$ARTIFACTS/debug-stats.png" "$WORK/stats.png"
 [ "$(differing "$WORK/before.png" "$WORK/stats.png" 150x20+32+32)" -gt 30 ] || fail "no FPS line"
@@ -51,7 +63,6 @@ client_area "$ARTIFACTS/debug-stats.png" "$WORK/stats.png"
 # Nothing else moved: the panel is gone again.
 [ "$(differing "$WORK/before.png" "$WORK/stats.png" 480x150+10+420)" -lt 50 ] || fail "the panel did not go"
 
-press Escape
-wait_exit 20
+escape_and_wait_exit 60
 [ "$EXIT_CODE" = 0 ] || fail "Escape ended the program with $EXIT_CODE"
 echo "debugpanel: all checks passed"

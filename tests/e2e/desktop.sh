@@ -36,19 +36,19 @@ grep -q "cannot start" "$WORK/nodisplay.log" || fail "without a display it did n
 # The question, twenty starts in a row, each ended by SIGTERM while it is up.
 for i in $(seq 20); do
     start_orba_in "$WORK" --
-    wait_for 10 message_box_shown || fail "the question did not come on start $i"
+    wait_for 120 message_box_shown || fail "the question did not come on start $i"
     kill -TERM "$ORBA_PID"
-    wait_exit 10
+    wait_exit 60
     [ "$EXIT_CODE" = 0 ] || fail "SIGTERM with the question up ended the program with $EXIT_CODE (start $i)"
-    wait_for 5 bash -c '! xwininfo -name ORBA >/dev/null 2>&1' || fail "the question outlived the program"
+    wait_for 60 bash -c '! xwininfo -name ORBA >/dev/null 2>&1' || fail "the question outlived the program"
 done
 
 AUDIO="$WORK/audio.raw"
 start_orba_in "$WORK/elsewhere" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$AUDIO" -- --windowed "$MUSIC"
-wait_for 20 player_shown || fail "no player window"
-sleep 9
-xdotool mousemove --sync 900 50
-wait_for 10 bash -c 'playerctl -l 2>/dev/null | grep -qx orba' || fail "playerctl does not list the player"
+wait_until 120 "the player window" player_shown
+move_pointer 900 50
+wait_faded_in
+wait_for 60 bash -c 'playerctl -l 2>/dev/null | grep -qx orba' || fail "playerctl does not list the player"
 [ "$(playerctl -p orba metadata title)" = "Alpha Song" ] || fail "title: $(playerctl -p orba metadata title)"
 [ "$(playerctl -p orba metadata artist)" = "Quartet" ] || fail "artist: $(playerctl -p orba metadata artist)"
 [ "$(playerctl -p orba status)" = Playing ] || fail "status: $(playerctl -p orba status)"
@@ -58,38 +58,39 @@ NUMBER=100x18+350+360
 shot first
 playerctl -p orba next
 expect_playing "2 of 3: QUARTET: BETA SONG"
-sleep 0.5
+wait_screen 60 "the knob to show the second track" changed_from "$WORK/first.png" $NUMBER 20
 shot second
 [ "$(differing "$WORK/first.png" "$WORK/second.png" $NUMBER)" -gt 20 ] || fail "playerctl next did not change the knob"
-wait_for 5 bash -c '[ "$(playerctl -p orba metadata title)" = "Beta Song" ]' || fail "the title did not follow"
+wait_for 60 bash -c '[ "$(playerctl -p orba metadata title)" = "Beta Song" ]' || fail "the title did not follow"
 
 quiet_for_a_second() { # prints "loud total" of the next second of sound
     local size
     size=$(stat -c %s "$AUDIO")
-    sleep 1
+    wait_sound "$AUDIO" "$size"
     loud_samples_since "$AUDIO" "$size"
 }
 playerctl -p orba play-pause
-wait_for 5 bash -c '[ "$(playerctl -p orba status)" = Paused ]' || fail "play-pause did not pause"
-sleep 0.3
+wait_for 60 bash -c '[ "$(playerctl -p orba status)" = Paused ]' || fail "play-pause did not pause"
+wait_until 60 "the sound to stop" newest_sound "$AUDIO" quiet
 read -r loud total < <(quiet_for_a_second)
 [ "$loud" -lt $((total / 50)) ] || fail "sound while paused from the bus ($loud of $total)"
 playerctl -p orba play-pause
-wait_for 5 bash -c '[ "$(playerctl -p orba status)" = Playing ]' || fail "play-pause did not play"
+wait_for 60 bash -c '[ "$(playerctl -p orba status)" = Playing ]' || fail "play-pause did not play"
+wait_until 60 "the sound to come back" newest_sound "$AUDIO" loud
 read -r loud total < <(quiet_for_a_second)
 [ "$loud" -gt $((total / 4)) ] || fail "no sound after play-pause ($loud of $total)"
 
 playerctl -p orba volume 0.3
-wait_for 5 bash -c '[ "$(playerctl -p orba volume)" = 0.300000 ]' || fail "volume: $(playerctl -p orba volume)"
-sleep 0.3
+wait_for 60 bash -c '[ "$(playerctl -p orba volume)" = 0.300000 ]' || fail "volume: $(playerctl -p orba volume)"
+wait_screen 60 "the strip to follow the volume" changed_from "$WORK/second.png" 60x10+660+374 50
 shot volume
 # At 0.85 the strip reaches x 728; at 0.3 it ends near x 624.
 [ "$(differing "$WORK/second.png" "$WORK/volume.png" 60x10+660+374)" -gt 50 ] || fail "the strip did not follow the volume"
 
 press space
-wait_for 5 bash -c '[ "$(playerctl -p orba status)" = Paused ]' || fail "Space did not pause"
+wait_for 60 bash -c '[ "$(playerctl -p orba status)" = Paused ]' || fail "Space did not pause"
 press space
-wait_for 5 bash -c '[ "$(playerctl -p orba status)" = Playing ]' || fail "Space did not play again"
+wait_for 60 bash -c '[ "$(playerctl -p orba status)" = Playing ]' || fail "Space did not play again"
 
 press XF86AudioNext
 expect_playing "3 of 3: QUARTET: GAMMA SONG"
@@ -97,17 +98,21 @@ expect_playing "3 of 3: QUARTET: GAMMA SONG"
 # A click held under a millisecond while the program is busy (stopped): both
 # edges arrive between two frames, and the click still counts.
 read -r x y w h < <(window_geometry)
-xdotool mousemove --sync $((x + 214)) $((y + 378))
-sleep 0.3
+move_pointer $((x + 214)) $((y + 378))
+# The pointer seen there before the program stops: its cursor drawn on Next.
+wait_screen 60 "the cursor on Next" cursor_at 214 378
 kill -STOP "$ORBA_PID"
 xdotool mousedown 1 mouseup 1
+# The one fixed wait: a stopped program shows nothing to wait for. xdotool
+# returns once the server has the click; this gives the server time to pass
+# both edges on before the program runs again.
 sleep 0.3
 kill -CONT "$ORBA_PID"
 expect_playing "1 of 3: QUARTET: ALPHA SONG"
-xdotool mousemove --sync 900 50
+move_pointer 900 50
 
 # SIGTERM while playing: the program ends through its own shutdown, with 0.
 kill -TERM "$ORBA_PID"
-wait_exit 10
+wait_exit 60
 [ "$EXIT_CODE" = 0 ] || fail "SIGTERM while playing ended the program with $EXIT_CODE"
 echo "desktop: all checks passed"

@@ -8,20 +8,29 @@ start_display
 mkdir -p "$WORK/Tamm_songs"   # no music needed here
 start_orba
 answer_box No
-wait_for 20 player_shown || fail "no player window"
+wait_until 120 "the player window" player_shown
 read -r X Y W H < <(window_geometry)
 mkdir -p "$WORK/shots"
-end=$((SECONDS + 12))
+# Shots until one shows the player in full, as the classifier below tells it,
+# however long loading takes; the newest is looked at once a second.
+end=$((SECONDS + 120))
+looked=$SECONDS
 i=0
 # xwd only copies the screen, so the shots come several times a second;
 # they are cut to the window and converted afterwards.
-while [ $SECONDS -lt $end ]; do
-    xwd -root -silent >"$WORK/shots/$(printf %04d $i).xwd" 2>/dev/null || true
-    sleep 0.05
+while :; do
+    shot="$WORK/shots/$(printf %04d $i).xwd"
+    xwd -root -silent >"$shot" 2>/dev/null || true
     i=$((i + 1))
+    if [ $SECONDS -ne $looked ]; then
+        looked=$SECONDS
+        band=$(convert "xwd:$shot" -crop "780x40+$((X + 10))+$((Y + 5))" +repage -colorspace Gray -format "%[fx:mean]" info: 2>/dev/null || echo 0)
+        awk "BEGIN{exit !($band > 0.6)}" && break
+    fi
+    [ $SECONDS -lt $end ] || fail "waited 120 s for the player to show in full"
+    sleep 0.05
 done
-press Escape
-wait_exit 20
+escape_and_wait_exit 60
 [ "$EXIT_CODE" = 0 ] || fail "Escape ended the program with $EXIT_CODE"
 
 for f in "$WORK"/shots/*.xwd; do

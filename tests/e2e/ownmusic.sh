@@ -32,9 +32,9 @@ AUDIO="$WORK/audio.raw"
 (cd "$WORK/elsewhere" && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$AUDIO" "$ORBA_BIN" --windowed "$MUSIC") \
     >"$WORK/stdout.log" 2>"$WORK/stderr.log" &
 ORBA_PID=$!
-wait_for 20 player_shown || fail "no player window"
-sleep 9  # loading and the fade from black
-xdotool mousemove --sync 900 50
+wait_until 120 "the player window" player_shown
+move_pointer 900 50
+wait_faded_in   # loading and the fade from black
 
 grep -q "ORBA: playing 4 tracks from $MUSIC" "$WORK/stderr.log" || fail "the album folder was not named"
 expect_playing "1 of 4: THIRD EYE"
@@ -43,26 +43,26 @@ shot() { screenshot "own-$1"; client_area "$ARTIFACTS/own-$1.png" "$WORK/$1.png"
 NUMBER=100x18+350+360
 shot first
 size=$(stat -c %s "$AUDIO")
-sleep 1
+wait_sound "$AUDIO" "$size"
 read -r loud total < <(loud_samples_since "$AUDIO" "$size")
 [ "$total" -gt 1000 ] && [ "$loud" -gt $((total / 4)) ] || fail "track 1 is not heard ($loud of $total)"
 
 click 214 378
 expect_playing "2 of 4: 10 UNTITLED TAKE"
-sleep 0.5
+wait_screen 60 "the knob to show the second track" changed_from "$WORK/first.png" $NUMBER 20
 shot second
 [ "$(differing "$WORK/first.png" "$WORK/second.png" $NUMBER)" -gt 20 ] || fail "the knob did not change"
 click 214 378
 expect_playing "3 of 4: BOREAS: SECOND WIND"
 size=$(stat -c %s "$AUDIO")
-sleep 1
+wait_sound "$AUDIO" "$size"
 read -r loud total < <(loud_samples_since "$AUDIO" "$size")
 [ "$loud" -gt $((total / 4)) ] || fail "the 48 kHz Ogg track is not heard ($loud of $total)"
 click 214 378
 expect_playing "4 of 4: AURORA: FIRST LIGHT"
 click 214 378
 expect_playing "1 of 4: THIRD EYE"
-sleep 0.5
+wait_screen 60 "the knob to come back to 01" same_as "$WORK/first.png" $NUMBER 5
 shot wrapped
 [ "$(differing "$WORK/first.png" "$WORK/wrapped.png" $NUMBER)" -lt 5 ] || fail "next after 04 did not come back to 01"
 
@@ -72,12 +72,11 @@ click 90 378
 expect_playing "4 of 4: AURORA: FIRST LIGHT"
 click 90 378
 expect_playing "2 of 4: 10 UNTITLED TAKE"
-sleep 1
+wait_screen 60 "the knob to show 02 again" same_as "$WORK/second.png" $NUMBER 5
 shot back
 [ "$(differing "$WORK/second.png" "$WORK/back.png" $NUMBER)" -lt 5 ] || fail "Previous over the gap did not show 02"
 grep -q "ORBA: track: .*b-side 2.ogg: cannot be opened" "$WORK/stderr.log" || fail "the vanished track was not named"
 
-press Escape
-wait_exit 20
+escape_and_wait_exit 60
 [ "$EXIT_CODE" = 0 ] || fail "Escape ended the player with $EXIT_CODE"
 echo "ownmusic: all checks passed"

@@ -76,10 +76,8 @@ sox -n -r 44100 -c 2 "$WORK/long/minute.wav" synth 60 sine 330 vol 0.5
 (cd "$WORK" && exec "$ORBA_BIN" --record "$WORK/out/cut.mkv" --size 160x120 --fps $FPS "$WORK/long" \
     2>"$WORK/record.log") &
 pid=$!
-for _ in $(seq 200); do
-    tr '\r' '\n' <"$WORK/record.log" | grep -qE '^ *[0-9]+%  [1-9][0-9]*/' && break
-    sleep 0.1
-done
+writing() { tr '\r' '\n' <"$WORK/record.log" | grep -qE '^ *[0-9]+%  [1-9][0-9]*/'; }
+wait_until 120 "the recording to write frames" writing
 kill -INT "$pid"
 wait "$pid" || fail "interrupted recording exited $?: $(cat "$WORK/record.log")"
 read -r cut _ < <(summary | sed -E 's/^ORBA: recorded ([0-9]+) frames \(([0-9]+) of loading\).*/\1 \2/')

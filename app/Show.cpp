@@ -74,6 +74,11 @@ int RunShow(const SShowOptions& options, CShowDriver& driver)
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = WindowClass;
     RegisterClassExA(&wc);
+    // Nothing left from a show before (its window's quit) ends this one.
+    MSG stale = {};
+    while (PeekMessageA(&stale, nullptr, 0, 0, PM_REMOVE))
+    {
+    }
     // Ctrl-C and kill end the show through its own shutdown.
     QuitOnSignals();
     // A full disk (or a file size limit) must be an error, not a kill.

@@ -74,6 +74,25 @@ void CAudio::Play(CHandle* handle, bool loop)
     stream->m_Loop = loop;
 }
 
+void CAudio::PlayAfter(CHandle* handle, CHandle* previous)
+{
+    if (!LibraryObject(handle) || !LibraryObject(previous))
+        return;
+    FSOUND_STREAM* afterStream = previous->GetType() == 1 ? static_cast<CStream*>(previous)->m_Stream : nullptr;
+    FMUSIC_MODULE* afterModule = previous->GetType() == 0 ? ModuleOf(previous) : nullptr;
+    if (handle->GetType() == 0)
+    {
+        FMUSIC_SetLooping(ModuleOf(handle), 0);
+        FSOUND_PlayAfter(nullptr, ModuleOf(handle), afterStream, afterModule);
+        return;
+    }
+    auto* stream = static_cast<CStream*>(handle);
+    FSOUND_Stream_SetLoopCount(stream->m_Stream, 0);
+    FSOUND_PlayAfter(stream->m_Stream, nullptr, afterStream, afterModule);
+    FSOUND_Stream_SetEndCallback(stream->m_Stream, OnStreamEnd, stream);
+    stream->m_Loop = false;
+}
+
 void CAudio::Pause(CHandle* handle, bool pause)
 {
     if (!LibraryObject(handle))

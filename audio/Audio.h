@@ -22,6 +22,9 @@ public:
 
     static CHandle* Load(const char* path);
     static void Play(CHandle* handle, bool loop);
+    // Plays `handle` once, starting on the sample after `previous` ends,
+    // with nothing between; decoded ahead, it waits till then.
+    static void PlayAfter(CHandle* handle, CHandle* previous);
     static void Pause(CHandle* handle, bool pause);
     static void Stop(CHandle* handle);
     static void Free(CHandle* handle);

@@ -113,6 +113,7 @@ CMusicDisk::~CMusicDisk()
     if (m_IsoSurface)
         m_IsoSurface->Release();
     delete m_IsoSurface;
+    DropNext();
     CAudio::Stop(m_Handle);
     CAudio::Free(m_Handle);
     m_Handle = nullptr;
@@ -141,7 +142,7 @@ void CMusicDisk::Update(float dt)
         OpenTrack();
     }
 
-    const int32_t oldIndex = m_TrackIndex;
+    int32_t oldIndex = m_TrackIndex;
     // The mouse's requests join those of the keys and the desktop, and all
     // are taken once.
     SPlayerRequests requests = g_PlayerRequests;
@@ -156,6 +157,12 @@ void CMusicDisk::Update(float dt)
     {
         m_Direction = 1;
         m_TrackIndex = NextTrack(m_TrackIndex);
+        // The next track is already heard: it only becomes the current one.
+        if (m_NextHandle && m_NextIndex == m_TrackIndex)
+        {
+            TakeNext();
+            oldIndex = m_TrackIndex;
+        }
     }
     else if (!m_Handle || !m_Handle->GetHandle())
         m_TrackIndex = m_Direction < 0 ? PreviousTrack(m_TrackIndex) : NextTrack(m_TrackIndex);
@@ -212,6 +219,7 @@ void CMusicDisk::ApplyRequests(const SPlayerRequests& r)
     }
     if (r.m_Flags & PlayerStop)
     {
+        DropNext();
         CAudio::Stop(m_Handle);
         CAudio::Free(m_Handle);
         m_Handle = nullptr;
@@ -326,11 +334,58 @@ void CMusicDisk::LoadTrack()
     if (m_Handle && m_Handle->GetHandle())
     {
         CAudio::Play(m_Handle, false);
-        if (g_Album.NamesTracks() && m_TrackIndex < static_cast<int>(m_Texts.size()))
-            std::fprintf(stderr, "ORBA: playing %d of %d: %.*s\n", m_TrackIndex + 1, g_Album.Count(),
-                         static_cast<int>(m_Texts[m_TrackIndex].size() - (sizeof(TextGap) - 1)),
-                         m_Texts[m_TrackIndex].c_str());
+        SayTrack();
+        QueueNext();
     }
+}
+
+void CMusicDisk::SayTrack() const
+{
+    if (g_Album.NamesTracks() && m_TrackIndex < static_cast<int>(m_Texts.size()))
+        std::fprintf(stderr, "ORBA: playing %d of %d: %.*s\n", m_TrackIndex + 1, g_Album.Count(),
+                     static_cast<int>(m_Texts[m_TrackIndex].size() - (sizeof(TextGap) - 1)),
+                     m_Texts[m_TrackIndex].c_str());
+}
+
+void CMusicDisk::QueueNext()
+{
+    DropNext();
+    // After the last track the album starts over as a new start, not a
+    // hand-over; a track that will not open is skipped as it always was.
+    const int32_t next = m_TrackIndex + 1;
+    if (next >= g_Album.Count())
+        return;
+    CAudio::CHandle* handle = CAudio::Load(g_Album.Path(next).c_str());
+    if (!handle || !handle->GetHandle())
+    {
+        CAudio::Free(handle);
+        return;
+    }
+    CAudio::PlayAfter(handle, m_Handle);
+    m_NextHandle = handle;
+    m_NextIndex = next;
+}
+
+void CMusicDisk::DropNext()
+{
+    CAudio::Stop(m_NextHandle);
+    CAudio::Free(m_NextHandle);
+    m_NextHandle = nullptr;
+    m_NextIndex = -1;
+}
+
+void CMusicDisk::TakeNext()
+{
+    CAudio::Stop(m_Handle);
+    CAudio::Free(m_Handle);
+    m_Handle = m_NextHandle;
+    m_NextHandle = nullptr;
+    m_NextIndex = -1;
+    m_TrackFile = CFixedString(g_Album.Path(m_TrackIndex).c_str());
+    m_Paused = false;
+    m_TextChanging = true;
+    SayTrack();
+    QueueNext();
 }
 
 void CMusicDisk::StartAlbum()
@@ -356,6 +411,7 @@ const char* CMusicDisk::TrackText(int index) const
 
 void CMusicDisk::OpenTrack()
 {
+    DropNext();
     CAudio::Stop(m_Handle);
     CAudio::Free(m_Handle);
     m_Handle = nullptr;

@@ -33,6 +33,11 @@ public:
     CBall* m_Balls[16] = {};
     int32_t m_TrackIndex = 0;
     CAudio::CHandle* m_Handle = nullptr;
+    // The track after this one, opened and decoded ahead, heard from the
+    // sample after this one's last (null when there is none to follow: the
+    // last track, a wrap, a file that will not open).
+    CAudio::CHandle* m_NextHandle = nullptr;
+    int32_t m_NextIndex = -1;
     CFont* m_Font = nullptr;
     float m_Volume = 0.85f;
     bool m_Paused = false;
@@ -57,6 +62,10 @@ private:
     void UpdateControls(SPlayerRequests* requests);
     void LoadTrack();
     void OpenTrack();
+    void QueueNext();
+    void DropNext();
+    void TakeNext();
+    void SayTrack() const;
     void StartAlbum();
     void ApplyRequests(const SPlayerRequests& requests);
     void TakeSpectrum();

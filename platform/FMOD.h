@@ -94,6 +94,15 @@ signed char FSOUND_PullOutput(float* stereo, int frames);
 // pulled output, where in the pulls the show's sound ended.
 int64_t FSOUND_GetLastEndFrame();
 
+// Gapless: plays `stream` (or `module`: one of the two) from its start on the
+// output frame right after the last sample of `afterStream` (or
+// `afterModule`), with nothing between. It is decoded ahead and waits until
+// then; while the one before is paused it waits on, and if that one is
+// stopped or closed first it never starts. Played at once when the one
+// before has already ended. False when one of them is not open.
+signed char FSOUND_PlayAfter(FSOUND_STREAM* stream, FMUSIC_MODULE* module, FSOUND_STREAM* afterStream,
+                             FMUSIC_MODULE* afterModule);
+
 // Closes the library: output, threads, and every stream and module still
 // open (their pointers become invalid). FSOUND_Init may follow. Also run at
 // process exit.

@@ -86,6 +86,9 @@ struct CVoice : CVoiceMix
     FSOUND_STREAMCALLBACK m_EndCallback = nullptr;
     void* m_EndUser = nullptr;
     bool m_EndRaised = false;
+    // Played after another voice (gapless): the voice it waits for, which
+    // names it as its next while it plays.
+    CVoice* m_After = nullptr;
 };
 
 struct FSOUND_STREAM : CVoice
@@ -118,7 +121,9 @@ public:
     void Remove(CVoice* voice);
 
     void StartRun(CVoice* voice);
+    void StartRunAfter(CVoice* voice, CVoice* previous);
     void StopRun(CVoice* voice);
+    void LinkFollowers(CVoice* voice);
     void ReleaseRun(CVoice* voice);
     void ResumeRun(CVoice* voice);
     bool NamesStopPlace(CVoice* voice, int64_t position);
@@ -215,6 +220,11 @@ void CSoundLibrary::Remove(CVoice* voice)
         std::lock_guard<std::mutex> lock(m_Lock);
         StopRun(voice);
         m_Voices.erase(std::find(m_Voices.begin(), m_Voices.end(), voice));
+        // A voice that waited for this one waits on for good: nothing of
+        // this one's is left for it to follow.
+        for (CVoice* other : m_Voices)
+            if (other->m_After == voice)
+                other->m_After = nullptr;
         if (voice->m_Kept && !voice->m_Quiet.load())
         {
             // Let the ramp down play out: cut off now, the stop would click
@@ -254,15 +264,36 @@ void CSoundLibrary::StartRun(CVoice* voice)
     voice->m_EndRaised = false;
     voice->m_Resumed = false;
     voice->m_Lag = 0;
+    voice->m_Waiting.store(false);
     voice->m_Playing = true;
     voice->m_HasPlayed = true;
+    LinkFollowers(voice);
     Wake();
+}
+
+void CSoundLibrary::StartRunAfter(CVoice* voice, CVoice* previous)
+{
+    StartRun(voice);
+    // In its slot it waits, decoded ahead; the decoder links it to the
+    // previous voice once it is attached (see Service).
+    voice->m_Waiting.store(true);
+    voice->m_After = previous;
+}
+
+void CSoundLibrary::LinkFollowers(CVoice* voice)
+{
+    for (CVoice* other : m_Voices)
+        if (other->m_After == voice && other->m_Attached && other->m_Waiting.load())
+            voice->m_Next.store(other, std::memory_order_release);
 }
 
 void CSoundLibrary::StopRun(CVoice* voice)
 {
     if (!voice->m_Playing)
         return;
+    // A stopped run hands over to nobody, even if its ramp down reaches its
+    // last frame; playing on links the next again.
+    voice->m_Next.store(nullptr, std::memory_order_release);
     // Keep the place the listener had reached, for GetTime and a later Play.
     voice->m_Place = HeardSourceFrame(voice);
     voice->m_Playing = false;
@@ -279,6 +310,16 @@ void CSoundLibrary::StopRun(CVoice* voice)
 
 void CSoundLibrary::ReleaseRun(CVoice* voice)
 {
+    if (CVoice* previous = voice->m_After)
+    {
+        if (previous->m_Next.load() == voice)
+        {
+            previous->m_Next.store(nullptr);
+            m_Mixer.WaitForPass();
+        }
+        voice->m_After = nullptr;
+    }
+    voice->m_Waiting.store(false);
     if (voice->m_Attached)
     {
         m_Mixer.Detach(voice);
@@ -296,6 +337,7 @@ void CSoundLibrary::ResumeRun(CVoice* voice)
     voice->m_Playing = true;
     voice->m_HasPlayed = true;
     SetLag(voice, voice->m_Place);
+    LinkFollowers(voice);
     voice->m_Held.store(false, std::memory_order_release);
     Wake();
 }
@@ -447,11 +489,27 @@ bool CSoundLibrary::Service(CVoice* voice)
 
     if (!voice->m_Attached && !voice->m_Ended.load() &&
         (voice->m_Ring.Available() >= PrefillFrames || voice->m_DecodeDone.load()))
+    {
         voice->m_Attached = m_Mixer.Attach(voice);
+        CVoice* previous = voice->m_After;
+        if (voice->m_Attached && previous && voice->m_Waiting.load())
+        {
+            // A paused one links again when it plays on (LinkFollowers).
+            if (previous->m_Playing)
+                previous->m_Next.store(voice, std::memory_order_release);
+            // Ended before it could be linked: start now (the one gap left).
+            if (previous->m_Playing && previous->m_Ended.load(std::memory_order_acquire))
+                voice->m_Waiting.store(false);
+        }
+    }
 
     if (!voice->m_EndRaised && EndHeard(voice))
     {
         voice->m_EndRaised = true;
+        // The next voice has started in the mixer; should the link have come
+        // too late for it, it starts now.
+        if (CVoiceMix* next = voice->m_Next.load())
+            next->m_Waiting.store(false);
         m_LastEndFrame = voice->m_EndFrame.load(std::memory_order_relaxed);
         if (voice->m_Attached)
         {
@@ -629,6 +687,24 @@ signed char FMUSIC_PlaySong(FMUSIC_MODULE* module)
         module->m_Place = 0;
         library.StartRun(module);
         return 1;
+    });
+}
+
+signed char FSOUND_PlayAfter(FSOUND_STREAM* stream, FMUSIC_MODULE* module, FSOUND_STREAM* afterStream,
+                             FMUSIC_MODULE* afterModule)
+{
+    CVoice* voice = stream ? static_cast<CVoice*>(stream) : module;
+    CVoice* previous = afterStream ? static_cast<CVoice*>(afterStream) : afterModule;
+    return WithVoice<signed char>(voice, 0, [&](CSoundLibrary& library) {
+        if (!library.Owns(previous) || previous == voice)
+            return static_cast<signed char>(0);
+        library.StopRun(voice);
+        voice->m_Place = 0;
+        if (previous->m_Playing && previous->m_Ended.load())
+            library.StartRun(voice);
+        else
+            library.StartRunAfter(voice, previous);
+        return static_cast<signed char>(1);
     });
 }
 

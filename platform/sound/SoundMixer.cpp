@@ -191,7 +191,7 @@ void CSoundMixer::Mix(float* out, int frames, int latency, double framesPerSecon
         {
             CVoiceMix* voice = slot.load();
             if (voice)
-                MixVoice(voice, at, n);
+                MixVoice(voice, at, n, m_Accum.data());
         }
         float* block = out + done * 2;
         for (int i = 0; i < n; ++i)
@@ -237,10 +237,14 @@ void CSoundMixer::Mix(float* out, int frames, int latency, double framesPerSecon
     m_Busy.store(false);
 }
 
-void CSoundMixer::MixVoice(CVoiceMix* voice, int64_t outFrame, int frames)
+void CSoundMixer::MixVoice(CVoiceMix* voice, int64_t outFrame, int frames, float* accum)
 {
-    if (voice->m_Ended.load(std::memory_order_relaxed))
+    // Waiting for the voice before it; or started by its hand-over earlier
+    // in this chunk, which mixed the chunk's rest already.
+    if (voice->m_Ended.load(std::memory_order_relaxed) || voice->m_Waiting.load(std::memory_order_acquire) ||
+        outFrame < voice->m_MixedUntil)
         return;
+    voice->m_MixedUntil = outFrame + frames;
     const bool hold = voice->m_Paused.load(std::memory_order_acquire) || voice->m_Held.load(std::memory_order_acquire);
     if (voice->m_WasHeld && !hold)
         voice->m_ResumedAt.store(voice->m_MixPos, std::memory_order_release);
@@ -269,8 +273,8 @@ void CSoundMixer::MixVoice(CVoiceMix* voice, int64_t outFrame, int frames)
         step += hold ? -1 : (step < FadeFrames ? 1 : 0);
         // At full gain exactly 1: the samples pass untouched.
         const float gain = static_cast<float>(step) / static_cast<float>(FadeFrames);
-        m_Accum[i * 2] += m_Scratch[i * 2] * gain;
-        m_Accum[i * 2 + 1] += m_Scratch[i * 2 + 1] * gain;
+        accum[i * 2] += m_Scratch[i * 2] * gain;
+        accum[i * 2 + 1] += m_Scratch[i * 2 + 1] * gain;
     }
     voice->m_FadeStep = hold && step <= 1 ? 0 : step;
     voice->m_Clock.Record(outFrame, voice->m_MixPos, got);
@@ -281,6 +285,18 @@ void CSoundMixer::MixVoice(CVoiceMix* voice, int64_t outFrame, int frames)
     {
         voice->m_EndFrame.store(outFrame + got, std::memory_order_relaxed);
         voice->m_Ended.store(true, std::memory_order_release);
+        // The next voice takes over on the very next output frame.
+        CVoiceMix* next = voice->m_Next.load(std::memory_order_acquire);
+        if (next && next->m_Waiting.exchange(false, std::memory_order_acq_rel))
+        {
+            // Not again in its own slot, later in this chunk.
+            next->m_MixedUntil = outFrame + frames;
+            if (got < frames)
+            {
+                next->m_MixedUntil = 0;
+                MixVoice(next, outFrame + got, frames - got, accum + got * 2);
+            }
+        }
     }
 }
 

@@ -75,6 +75,13 @@ struct CVoiceMix
     std::atomic<int64_t> m_EndFrame{0};    // mixer, before m_Ended: the output frame after the last one
     std::atomic<int64_t> m_ResumedAt{-1};  // mixer: the voice frame at which it sounded again after a hold
     std::atomic<bool> m_Quiet{false};      // mixer: held and ramped down to nothing
+    // Gapless hand-over. A waiting voice sits in its slot, decoded ahead, and
+    // is not mixed until the voice that names it as next ends: the mixer
+    // then starts it on the output frame after that voice's last, in the
+    // same pass.
+    std::atomic<bool> m_Waiting{false};           // main → mixer; mixer clears it
+    std::atomic<CVoiceMix*> m_Next{nullptr};      // main → mixer
+    int64_t m_MixedUntil = 0;              // mixer only: output frames taken up to here
     int64_t m_MixPos = 0;                  // mixer only while in a slot
     // Mixer only while in a slot: the gain is m_FadeStep / FadeFrames. A
     // fading voice takes frames only while its gain is above zero, so every
@@ -99,6 +106,8 @@ public:
     bool Attach(CVoiceMix* voice);
     // Removes the voice and returns once no mix pass can still be reading it.
     void Detach(CVoiceMix* voice);
+    // Returns once no mix pass that began before the call is still running.
+    void WaitForPass();
 
     // Main thread.
     void SetGain(float gain) { m_Gain.store(gain, std::memory_order_relaxed); }
@@ -129,8 +138,7 @@ private:
     static constexpr int s_Chunk = 1024;
     static constexpr int s_History = 16384; // power of two
 
-    void MixVoice(CVoiceMix* voice, int64_t outFrame, int frames);
-    void WaitForPass();
+    void MixVoice(CVoiceMix* voice, int64_t outFrame, int frames, float* accum);
 
     std::atomic<CVoiceMix*> m_Slots[s_Slots] = {};
     std::atomic<bool> m_Busy{false};

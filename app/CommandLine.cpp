@@ -42,6 +42,8 @@ const char* UsageText()
            "Plays ALBUM, a folder of music (mp3, Ogg Vorbis, Opus, FLAC, WAV, tracker modules), in the\n"
            "ORBA player. Without ALBUM: Tamm_songs/ in the working directory, else the demo album beside\n"
            "the program. Drop a folder or files on the window to play them instead.\n"
+           "Keys: Space plays and pauses, J and L move ten seconds back and on, + and - set the\n"
+           "volume, F11 switches to full screen and back, Escape quits.\n"
            "\n"
            "  --windowed     open in a window without asking\n"
            "  --fullscreen   open full screen without asking\n"

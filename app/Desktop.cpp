@@ -25,6 +25,7 @@ void PollDesktop()
     state.m_Title = p.m_Title;
     state.m_Artist = p.m_Artist;
     state.m_Album = p.m_Album;
+    state.m_Seeks = p.m_Seeks;
 
     SMprisCommands commands;
     Mpris_Poll(state, &commands);
@@ -40,6 +41,10 @@ void PollDesktop()
             g_PlayerRequests.m_Flags |= m.m_Player;
     if (p.m_Present && commands.m_Volume >= 0.0)
         g_PlayerRequests.m_SetVolume = static_cast<float>(commands.m_Volume);
+    if (p.m_Present && commands.m_SetPositionUs >= 0)
+        g_PlayerRequests.m_SeekToMs = commands.m_SetPositionUs / 1000;
+    if (p.m_Present)
+        g_PlayerRequests.m_SeekByMs += commands.m_SeekUs / 1000;
     if (commands.m_Flags & MprisRaise)
     {
         ShowWindow(g_hWnd, SW_SHOWDEFAULT);

@@ -7,6 +7,10 @@
 namespace {
 
 constexpr float VolumeStep = 1.0f / 20.0f;
+// J and L move ten seconds back and on, as in the video players most
+// listeners know (K, their pause, is Space here): the arrows already belong
+// to the animation and the panel, and none of the letters is taken.
+constexpr int64_t SeekStepMs = 10000;
 
 }  // namespace
 
@@ -28,4 +32,8 @@ void ReadPlayerKeys()
     if (g_Input.IsKeyPressed(VK_OEM_MINUS) || g_Input.IsKeyPressed(VK_SUBTRACT))
         r.m_VolumeStep -= VolumeStep;
     r.m_VolumeStep += VolumeStep * static_cast<float>(g_Input.m_WheelNotches);
+    if (g_Input.IsKeyPressed('J'))
+        r.m_SeekByMs -= SeekStepMs;
+    if (g_Input.IsKeyPressed('L'))
+        r.m_SeekByMs += SeekStepMs;
 }

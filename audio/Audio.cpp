@@ -113,8 +113,29 @@ void CAudio::Pause(CHandle* handle, bool pause)
     else
     {
         Play(handle, stream->m_Loop);
-        FSOUND_Stream_SetPosition(stream->m_Stream, stream->m_PausePosition);
+        // Where it goes on already (a seek while paused started it there,
+        // fading in): moving it again would start it once more, unfaded.
+        if (FSOUND_Stream_GetPosition(stream->m_Stream) != stream->m_PausePosition)
+            FSOUND_Stream_SetPosition(stream->m_Stream, stream->m_PausePosition);
     }
+    stream->m_Paused = pause;
+}
+
+void CAudio::Seek(CHandle* handle, uint32_t ms)
+{
+    if (!LibraryObject(handle))
+        return;
+    const int time = static_cast<int>(std::min<uint32_t>(ms, 0x7FFFFFFF));
+    if (handle->GetType() == 0)
+    {
+        FMUSIC_SetTime(ModuleOf(handle), time);
+        return;
+    }
+    auto* stream = static_cast<CStream*>(handle);
+    FSOUND_Stream_SetTime(stream->m_Stream, time);
+    // Resuming goes on from the new place, not the one it paused at.
+    if (stream->m_Paused)
+        stream->m_PausePosition = FSOUND_Stream_GetPosition(stream->m_Stream);
 }
 
 void CAudio::Stop(CHandle* handle)

@@ -26,6 +26,9 @@ public:
     // with nothing between; decoded ahead, it waits till then.
     static void PlayAfter(CHandle* handle, CHandle* previous);
     static void Pause(CHandle* handle, bool pause);
+    // Moves to `ms` from the track's start (past its end: it ends, as at its
+    // end). Paused, it stays paused there.
+    static void Seek(CHandle* handle, uint32_t ms);
     static void Stop(CHandle* handle);
     static void Free(CHandle* handle);
     static bool IsFinished(CHandle* handle);
@@ -55,6 +58,7 @@ public:
     std::atomic<bool> m_Finished{false};
     FSOUND_STREAM* m_Stream = nullptr;
     bool m_Loop = false;
+    bool m_Paused = false;
     uint32_t m_PausePosition = 0;
 };
 

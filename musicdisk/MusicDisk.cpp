@@ -226,6 +226,15 @@ void CMusicDisk::ApplyRequests(const SPlayerRequests& r)
         m_Stopped = true;
         m_Paused = false;
     }
+    if ((r.m_SeekToMs >= 0 || r.m_SeekByMs != 0) && !m_Stopped && m_Handle && m_Handle->GetHandle())
+    {
+        // Paused, it stays paused at the new place; past the end, the track
+        // ends as it would have, and the next one follows.
+        const int64_t from = r.m_SeekToMs >= 0 ? r.m_SeekToMs : int64_t(CAudio::GetTime(m_Handle));
+        const int64_t to = std::clamp<int64_t>(from + r.m_SeekByMs, 0, 0xFFFFFFFF);
+        CAudio::Seek(m_Handle, static_cast<uint32_t>(to));
+        ++m_Seeks;
+    }
     const bool play = (r.m_Flags & PlayerPlay) || ((r.m_Flags & PlayerPlayPause) && (m_Stopped || m_Paused));
     const bool pause = (r.m_Flags & PlayerPause) || ((r.m_Flags & PlayerPlayPause) && !m_Stopped && !m_Paused);
     if (play && m_Stopped)
@@ -259,6 +268,7 @@ void CMusicDisk::PublishState()
     s.m_LengthMs = playing ? CAudio::GetLength(m_Handle) : 0;
     s.m_PositionMs = playing ? CAudio::GetTime(m_Handle) : 0;
     s.m_Handle = playing ? m_Handle : nullptr;
+    s.m_Seeks = m_Seeks;
     s.m_Title = g_Album.Title(m_TrackIndex);
     s.m_Artist = g_Album.Artist(m_TrackIndex);
     s.m_Album = g_Album.Name();

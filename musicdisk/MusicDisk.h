@@ -53,6 +53,7 @@ public:
     int m_AlbumSerial = 0;               // the album this screen plays
     std::vector<std::string> m_Texts;    // ticker texts of an album of the user's own
     bool m_Stopped = false;              // stopped from outside: no track plays or advances
+    uint32_t m_Seeks = 0;                // seeks made, for the desktop's signal
     // This frame's spectrum, taken once in the update for the blob and the
     // equaliser alike; null while the sound library has none.
     const float* Spectrum() const { return m_HaveSpectrum ? m_Spectrum : nullptr; }

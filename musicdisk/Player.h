@@ -33,6 +33,8 @@ struct SPlayerRequests
     uint32_t m_Flags = 0;
     float m_VolumeStep = 0.0f;  // added to the volume, then clamped to 0..1
     float m_SetVolume = -1.0f;  // 0..1, or negative for none; before the step
+    int64_t m_SeekToMs = -1;    // a place in the track, or negative for none
+    int64_t m_SeekByMs = 0;     // then moved by this much (back when negative)
 };
 
 struct SPlayerState
@@ -51,6 +53,7 @@ struct SPlayerState
     // opened): whoever follows the sound itself, as a recording does, asks
     // it when the track has ended.
     CAudio::CHandle* m_Handle = nullptr;
+    uint32_t m_Seeks = 0;  // seeks made since the player started
 };
 
 extern SPlayerOptions g_PlayerOptions;

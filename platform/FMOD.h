@@ -53,6 +53,8 @@ signed char FMUSIC_StopSong(FMUSIC_MODULE* module);
 signed char FMUSIC_FreeSong(FMUSIC_MODULE* module);
 signed char FMUSIC_IsFinished(FMUSIC_MODULE* module);
 int FMUSIC_GetTime(FMUSIC_MODULE* module);
+// Not FMOD: FSOUND_Stream_SetTime for a module.
+signed char FMUSIC_SetTime(FMUSIC_MODULE* module, int ms);
 
 FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int offset, int length);
 signed char FSOUND_Stream_SetLoopCount(FSOUND_STREAM* stream, int count);
@@ -60,6 +62,11 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
 signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback, void* userData);
 unsigned int FSOUND_Stream_GetPosition(FSOUND_STREAM* stream);
 signed char FSOUND_Stream_SetPosition(FSOUND_STREAM* stream, unsigned int position);
+// Moves to `ms` from the start: the sound fades out over 256 frames and comes
+// back, fading in, from the sample of that time; the reported time is `ms`
+// from the call on. Past the end, the stream ends (its end callback comes).
+// Stopped or paused, it goes on from there when played.
+signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms);
 signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream);
 signed char FSOUND_Stream_Close(FSOUND_STREAM* stream);
 int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);

@@ -104,20 +104,54 @@ int PlayPause(sd_bus_message* m, void*, sd_bus_error*) { return AddCommand(m, Mp
 int Stop(sd_bus_message* m, void*, sd_bus_error*) { return AddCommand(m, MprisStop); }
 int Play(sd_bus_message* m, void*, sd_bus_error*) { return AddCommand(m, MprisPlay); }
 
-// CanSeek is false: seeking is accepted and does nothing, as MPRIS asks.
+std::string TrackId(int track)
+{
+    return "/org/mpris/MediaPlayer2/orba/track/" + std::to_string(track);
+}
+
+bool CanSeek()
+{
+    return s_State.m_Present && s_State.m_TrackCount > 0;
+}
+
+// Position answers with the new place at once, before the player has moved.
 int Seek(sd_bus_message* m, void*, sd_bus_error*)
 {
     int64_t offset = 0;
     const int r = sd_bus_message_read(m, "x", &offset);
-    return r < 0 ? r : sd_bus_reply_method_return(m, nullptr);
+    if (r < 0)
+        return r;
+    if (CanSeek() && s_Commands)
+    {
+        s_Commands->m_SeekUs += offset;
+        s_State.m_PositionUs = std::max<int64_t>(s_State.m_PositionUs + offset, 0);
+        if (s_State.m_LengthUs > 0)
+            s_State.m_PositionUs = std::min(s_State.m_PositionUs, s_State.m_LengthUs);
+    }
+    return sd_bus_reply_method_return(m, nullptr);
 }
 
+// A stale track id, or a place outside the track, is ignored, as MPRIS asks.
 int SetPosition(sd_bus_message* m, void*, sd_bus_error*)
 {
     const char* track = nullptr;
     int64_t position = 0;
     const int r = sd_bus_message_read(m, "ox", &track, &position);
-    return r < 0 ? r : sd_bus_reply_method_return(m, nullptr);
+    if (r < 0)
+        return r;
+    const bool inside = position >= 0 && (s_State.m_LengthUs <= 0 || position <= s_State.m_LengthUs);
+    if (CanSeek() && s_Commands && track && TrackId(s_State.m_Track) == track && inside)
+    {
+        s_Commands->m_SetPositionUs = position;
+        s_Commands->m_SeekUs = 0;
+        s_State.m_PositionUs = position;
+    }
+    return sd_bus_reply_method_return(m, nullptr);
+}
+
+int GetCanSeek(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*)
+{
+    return Bool(reply, CanSeek());
 }
 
 int OpenUri(sd_bus_message* m, void*, sd_bus_error* error)
@@ -189,7 +223,7 @@ int GetMetadata(sd_bus*, const char*, const char*, const char*, sd_bus_message* 
     int r = sd_bus_message_open_container(reply, 'a', "{sv}");
     if (r < 0 || !s_State.m_Present)
         return r < 0 ? r : sd_bus_message_close_container(reply);
-    const std::string id = "/org/mpris/MediaPlayer2/orba/track/" + std::to_string(s_State.m_Track);
+    const std::string id = TrackId(s_State.m_Track);
     const int32_t number = s_State.m_Track;
     const int64_t length = s_State.m_LengthUs;
     r = AppendEntry(reply, "mpris:trackid", 'o', "o", id.c_str());
@@ -243,7 +277,7 @@ const sd_bus_vtable s_PlayerVtable[] = {
     SD_BUS_PROPERTY("CanGoPrevious", "b", GetCanGo, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
     SD_BUS_PROPERTY("CanPlay", "b", GetCanGo, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
     SD_BUS_PROPERTY("CanPause", "b", GetCanGo, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
-    SD_BUS_PROPERTY("CanSeek", "b", GetFalse, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("CanSeek", "b", GetCanSeek, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
     SD_BUS_PROPERTY("CanControl", "b", GetTrue, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_VTABLE_END};
 
@@ -265,6 +299,7 @@ std::vector<const char*> Changes(const SMprisState& now, const SMprisState& befo
         names.push_back("CanGoPrevious");
         names.push_back("CanPlay");
         names.push_back("CanPause");
+        names.push_back("CanSeek");
     }
     return names;
 }
@@ -343,6 +378,8 @@ void Mpris_Poll(const SMprisState& state, SMprisCommands* commands)
         // Queued: the next poll's processing writes it out, so this never waits.
         sd_bus_emit_properties_changed_strv(s_Bus, ObjectPath, PlayerInterface, const_cast<char**>(names.data()));
     }
+    if (s_AnnouncedOnce && s_State.m_Seeks != s_Announced.m_Seeks)
+        sd_bus_emit_signal(s_Bus, ObjectPath, PlayerInterface, "Seeked", "x", s_State.m_PositionUs);
     s_Announced = s_State;
     s_AnnouncedOnce = true;
 }

@@ -17,6 +17,8 @@ struct SMprisState
     int m_TrackCount = 0;
     int64_t m_LengthUs = 0;
     std::string m_Title, m_Artist, m_Album;  // UTF-8
+    // How many seeks the player has made: each new one is signalled (Seeked).
+    uint32_t m_Seeks = 0;
 };
 
 enum EMprisCommand : uint32_t
@@ -35,6 +37,8 @@ struct SMprisCommands
 {
     uint32_t m_Flags = 0;
     double m_Volume = -1.0;  // a volume set from the bus (0..1), or negative
+    int64_t m_SeekUs = 0;            // Seek: added to the position
+    int64_t m_SetPositionUs = -1;    // SetPosition on the current track, or negative
 };
 
 // Joins the session bus under the player's name. False, with one line on

@@ -89,6 +89,10 @@ struct CVoice : CVoiceMix
     // Played after another voice (gapless): the voice it waits for, which
     // names it as its next while it plays.
     CVoice* m_After = nullptr;
+    // A seek: the run fades out, then the decoder starts it again here
+    // (source frames; -1 for none), fading in.
+    int64_t m_SeekTo = -1;
+    bool m_RampIn = false;      // the next run fades in
 };
 
 struct FSOUND_STREAM : CVoice
@@ -124,6 +128,8 @@ public:
     void StartRunAfter(CVoice* voice, CVoice* previous);
     void StopRun(CVoice* voice);
     void LinkFollowers(CVoice* voice);
+    void Seek(CVoice* voice, int64_t frame);
+    void RestartAtSeek(CVoice* voice);
     void ReleaseRun(CVoice* voice);
     void ResumeRun(CVoice* voice);
     bool NamesStopPlace(CVoice* voice, int64_t position);
@@ -251,8 +257,11 @@ void CSoundLibrary::StartRun(CVoice* voice)
     voice->m_ResumedAt.store(-1);
     voice->m_Quiet.store(false);
     voice->m_MixPos = 0;
-    // A new run starts with the file's own sample, untouched.
-    voice->m_FadeStep = FadeFrames;
+    // A new run starts with the file's own sample, untouched; after a seek
+    // it fades in, as a cut in the waveform is a click.
+    voice->m_FadeStep = voice->m_RampIn ? 0 : FadeFrames;
+    voice->m_RampIn = false;
+    voice->m_SeekTo = -1;
     voice->m_WasHeld = false;
     voice->m_Clock.Reset();
     voice->m_Resampler.Reset();
@@ -280,6 +289,42 @@ void CSoundLibrary::StartRunAfter(CVoice* voice, CVoice* previous)
     voice->m_After = previous;
 }
 
+void CSoundLibrary::Seek(CVoice* voice, int64_t frame)
+{
+    frame = std::max<int64_t>(frame, 0);
+    if (voice->m_Length > 0)
+        frame = std::min(frame, voice->m_Length);
+    if (!voice->m_Playing)
+    {
+        // Stopped or paused: it goes on from there when it plays, fading in
+        // (a kept run is quiet already).
+        ReleaseRun(voice);
+        voice->m_Place = frame;
+        voice->m_RampIn = true;
+        return;
+    }
+    voice->m_SeekTo = frame;
+    // No hand-over while it moves, should the fade out reach its last frame.
+    voice->m_Next.store(nullptr, std::memory_order_release);
+    if (voice->m_Attached && !voice->m_Ended.load())
+    {
+        voice->m_Held.store(true, std::memory_order_release);
+        Wake();
+        return;
+    }
+    RestartAtSeek(voice);
+}
+
+void CSoundLibrary::RestartAtSeek(CVoice* voice)
+{
+    // A paused module stays paused where it moved to.
+    const bool paused = voice->m_Paused.load();
+    voice->m_Place = voice->m_SeekTo;
+    voice->m_RampIn = true;
+    StartRun(voice);
+    voice->m_Paused.store(paused);
+}
+
 void CSoundLibrary::LinkFollowers(CVoice* voice)
 {
     for (CVoice* other : m_Voices)
@@ -294,6 +339,16 @@ void CSoundLibrary::StopRun(CVoice* voice)
     // A stopped run hands over to nobody, even if its ramp down reaches its
     // last frame; playing on links the next again.
     voice->m_Next.store(nullptr, std::memory_order_release);
+    if (voice->m_SeekTo >= 0)
+    {
+        // Stopped while moving: it stands where it was moved to.
+        voice->m_Place = voice->m_SeekTo;
+        voice->m_SeekTo = -1;
+        voice->m_RampIn = true;
+        voice->m_Playing = false;
+        ReleaseRun(voice);
+        return;
+    }
     // Keep the place the listener had reached, for GetTime and a later Play.
     voice->m_Place = HeardSourceFrame(voice);
     voice->m_Playing = false;
@@ -388,6 +443,9 @@ bool CSoundLibrary::EndHeard(CVoice* voice)
 
 int64_t CSoundLibrary::HeardSourceFrame(CVoice* voice)
 {
+    // Moving: the place asked for, from the moment it is asked.
+    if (voice->m_SeekTo >= 0)
+        return voice->m_SeekTo;
     if (!voice->m_Playing)
         return voice->m_Place;
     if (voice->m_Length > 0 && voice->m_LoopCount >= 0 && EndHeard(voice))
@@ -421,7 +479,9 @@ void CSoundLibrary::Settle(int frames)
                 // raises an end on its next round: both must have happened
                 // before the next frames are mixed, as they would have in
                 // real time.
-                if (voice->m_Ended.load() || !voice->m_Attached)
+                // A seek whose fade out is over starts again first.
+                if (voice->m_Ended.load() || !voice->m_Attached ||
+                    (voice->m_SeekTo >= 0 && voice->m_Quiet.load()))
                     ready = false;
                 else if (!voice->m_Paused.load() && voice->m_Ring.Available() < frames && !voice->m_DecodeDone.load())
                     ready = false;
@@ -476,6 +536,9 @@ bool CSoundLibrary::Service(CVoice* voice)
 {
     if (!voice->m_Playing)
         return false;
+    // A seek waits for its fade out to be mixed.
+    if (voice->m_SeekTo >= 0 && (voice->m_Quiet.load() || voice->m_Ended.load() || !voice->m_Attached))
+        RestartAtSeek(voice);
     if (voice->m_NeedSeek)
     {
         voice->m_NeedSeek = false;
@@ -705,6 +768,23 @@ signed char FSOUND_PlayAfter(FSOUND_STREAM* stream, FMUSIC_MODULE* module, FSOUN
         else
             library.StartRunAfter(voice, previous);
         return static_cast<signed char>(1);
+    });
+}
+
+signed char FMUSIC_SetTime(FMUSIC_MODULE* module, int ms)
+{
+    return WithVoice<signed char>(module, 0, [&](CSoundLibrary& library) {
+        // Rounded up: the time read back is then the one asked for.
+        library.Seek(module, (static_cast<int64_t>(std::max(ms, 0)) * module->m_Rate + 999) / 1000);
+        return 1;
+    });
+}
+
+signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms)
+{
+    return WithVoice<signed char>(stream, 0, [&](CSoundLibrary& library) {
+        library.Seek(stream, (static_cast<int64_t>(std::max(ms, 0)) * stream->m_Rate + 999) / 1000);
+        return 1;
     });
 }
 

@@ -8,6 +8,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -388,6 +389,8 @@ public:
         if (!m_Module)
             return false;
         openmpt_module_set_repeat_count(m_Module, 0);
+        // A seek lands with the notes that would be sounding there sounding.
+        openmpt_module_ctl_set_boolean(m_Module, "seek.sync_samples", 1);
         return true;
     }
 
@@ -404,7 +407,28 @@ public:
 
     bool Seek(int64_t frame) override
     {
-        openmpt_module_set_position_seconds(m_Module, static_cast<double>(frame) / ModuleRate);
+        // libopenmpt lands on the nearest row, before or after. Asked a little
+        // earlier until it lands at or before the frame, the frames from
+        // there on are rendered and dropped, so the module goes on from that
+        // very sample.
+        const double target = static_cast<double>(frame) / ModuleRate;
+        double asked = target;
+        double landed = openmpt_module_set_position_seconds(m_Module, asked);
+        while (landed * ModuleRate > static_cast<double>(frame) + 0.5 && asked > 0.0)
+        {
+            asked = std::max(asked - 0.05, 0.0);
+            landed = openmpt_module_set_position_seconds(m_Module, asked);
+        }
+        int64_t skip = frame - static_cast<int64_t>(std::llround(landed * ModuleRate));
+        float scratch[2 * 1024];
+        while (skip > 0)
+        {
+            const int n = static_cast<int>(std::min<int64_t>(skip, 1024));
+            const int got = Read(scratch, n);
+            if (got <= 0)
+                break;
+            skip -= got;
+        }
         return true;
     }
 

@@ -33,6 +33,8 @@ TEST(PlayerKeysTest, EachKeyAsksForWhatItSays)
     EXPECT_FLOAT_EQ(Tap(VK_ADD).m_VolumeStep, 0.05f);
     EXPECT_FLOAT_EQ(Tap(VK_OEM_MINUS).m_VolumeStep, -0.05f);
     EXPECT_FLOAT_EQ(Tap(VK_SUBTRACT).m_VolumeStep, -0.05f);
+    EXPECT_EQ(Tap('J').m_SeekByMs, -10000);
+    EXPECT_EQ(Tap('L').m_SeekByMs, 10000);
     // The keys the show already uses ask nothing of the player.
     for (int key : {VK_ESCAPE, VK_F1, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_SHIFT, int('R')})
     {

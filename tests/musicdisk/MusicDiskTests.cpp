@@ -778,6 +778,40 @@ TEST_F(MusicDiskTest, RequestsFromOutsideStopPlayAndSetTheVolume)
     EXPECT_EQ(g_PlayerRequests.m_Flags, 0u);
 }
 
+TEST_F(MusicDiskTest, SeeksMoveTheTrackKeepAPauseAndPastTheEndGoOn)
+{
+    REQUIRE_TRACKS(1, 2);
+    CMusicDisk& d = Create();
+    Frame(0, 0, false);
+    g_PlayerRequests.m_SeekToMs = 20000;
+    Frame(0, 0, false);
+    // The time reads the new place at once: the knob and the desktop follow.
+    EXPECT_NEAR(double(g_PlayerState.m_PositionMs), 20000.0, 50.0);
+    EXPECT_EQ(g_PlayerState.m_Seeks, 1u);
+
+    g_PlayerRequests.m_Flags = PlayerPause;
+    Frame(0, 0, false);
+    g_PlayerRequests.m_SeekByMs = -10000;
+    Frame(0, 0, false);
+    EXPECT_TRUE(d.m_Paused);
+    EXPECT_NEAR(double(g_PlayerState.m_PositionMs), 10000.0, 50.0);
+    g_PlayerRequests.m_Flags = PlayerPlay;
+    Frame(0, 0, false);
+    EXPECT_FALSE(d.m_Paused);
+    EXPECT_NEAR(double(CAudio::GetTime(d.m_Handle)), 10000.0, 100.0);
+
+    // Past the end: the track ends as it would have, and the next follows.
+    g_PlayerRequests.m_SeekToMs = 45000;
+    for (int i = 0; i < 300 && d.m_TrackIndex == 0; ++i)
+    {
+        Frame(0, 0, false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(d.m_TrackIndex, 1);
+    EXPECT_EQ(TrackFile(), "Tamm_songs\\tamm - day2.mp3");
+    EXPECT_LT(CAudio::GetTime(d.m_Handle), 5000u);
+}
+
 // ---------------------------------------------------------------- recording
 
 TEST_F(MusicDiskTest, ARecordingStartsAtItsFirstDayWithThatDaysText)

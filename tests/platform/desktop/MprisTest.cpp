@@ -85,7 +85,7 @@ TEST_F(MprisTest, ShellsSeeThePlayerItsTrackAndItsState)
     std::string r = WhilePolling(Get + "Get string:org.mpris.MediaPlayer2 string:Identity", s, &c);
     EXPECT_NE(r.find("\"ORBA\""), std::string::npos) << r;
     r = WhilePolling(Get + "Get string:org.mpris.MediaPlayer2.Player string:CanSeek", s, &c);
-    EXPECT_NE(r.find("boolean false"), std::string::npos) << r;
+    EXPECT_NE(r.find("boolean true"), std::string::npos) << r;
     r = WhilePolling(Get + "Get string:org.mpris.MediaPlayer2.Player string:Metadata", s, &c);
     EXPECT_NE(r.find("xesam:trackNumber"), std::string::npos) << r;
     EXPECT_NE(r.find("int32 3"), std::string::npos) << r;
@@ -122,6 +122,29 @@ TEST_F(MprisTest, CommandsArriveAsTheyWereAsked)
     WhilePolling("dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.orba /org/mpris/MediaPlayer2 "
                  "org.mpris.MediaPlayer2.Quit", s, &c);
     EXPECT_EQ(c.m_Flags, uint32_t(MprisQuit));
+}
+
+TEST_F(MprisTest, SeeksArriveAndAStaleTrackIsIgnored)
+{
+    const SMprisState s = Playing();
+    SMprisCommands c;
+    WhilePolling("playerctl -p orba position 30", s, &c);
+    EXPECT_EQ(c.m_SetPositionUs, 30'000'000);
+    c = SMprisCommands();
+    WhilePolling("playerctl -p orba position 5+", s, &c);
+    EXPECT_EQ(c.m_SeekUs, 5'000'000);
+    EXPECT_EQ(c.m_SetPositionUs, -1);
+    // SetPosition names the track it means: another one's id is ignored, and
+    // so is a place past the end.
+    const std::string set = "dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.orba "
+                            "/org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Player.SetPosition ";
+    c = SMprisCommands();
+    WhilePolling(set + "objpath:/org/mpris/MediaPlayer2/orba/track/2 int64:1000000", s, &c);
+    EXPECT_EQ(c.m_SetPositionUs, -1);
+    WhilePolling(set + "objpath:/org/mpris/MediaPlayer2/orba/track/3 int64:99000000", s, &c);
+    EXPECT_EQ(c.m_SetPositionUs, -1);
+    WhilePolling(set + "objpath:/org/mpris/MediaPlayer2/orba/track/3 int64:1000000", s, &c);
+    EXPECT_EQ(c.m_SetPositionUs, 1'000'000);
 }
 
 TEST_F(MprisTest, BadCallsAreRefusedAndVolumesClamped)

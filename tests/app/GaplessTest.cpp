@@ -28,13 +28,15 @@ constexpr int Rate = 44100;
 const int64_t Cuts[] = {0, 37123, 81011, 130003, 171071};
 
 // Two tones that never pass through zero together: every sample of the
-// signal is its own, so a missing, repeated or extra one shows.
-std::vector<float> Signal()
+// signal is its own, so a missing, repeated or extra one shows. Frames
+// `from` to `to` (at 44100 Hz) of it, sampled at `rate`.
+std::vector<float> Signal(int64_t from = Cuts[0], int64_t to = Cuts[4], int rate = Rate)
 {
-    std::vector<float> stereo(size_t(Cuts[4]) * 2);
-    for (int64_t i = 0; i < Cuts[4]; ++i)
+    const int64_t frames = (to - from) * rate / Rate;
+    std::vector<float> stereo(size_t(frames) * 2);
+    for (int64_t i = 0; i < frames; ++i)
     {
-        const double t = double(i) / Rate;
+        const double t = rate == Rate ? double(from + i) / Rate : double(from) / Rate + double(i) / rate;
         stereo[size_t(i) * 2] = float(0.45 * std::sin(2 * M_PI * 440.0 * t + 1.0) + 0.2 * std::sin(2 * M_PI * 97.0 * t));
         stereo[size_t(i) * 2 + 1] = float(0.4 * std::sin(2 * M_PI * 331.0 * t + 0.5) + 0.25);
     }
@@ -53,15 +55,16 @@ bool Record(const std::string& extension, SRun* run)
 {
     const std::string dir = MakeTempDir("gapless-" + extension);
     fs::create_directories(dir + "/album");
-    const std::vector<float> signal = Signal();
     for (int k = 0; k < 4; ++k)
     {
-        const std::vector<float> part(signal.begin() + Cuts[k] * 2, signal.begin() + Cuts[k + 1] * 2);
+        // "wav48": every other track at 48 kHz, through the resampler.
+        const int rate = extension == "wav48" && k % 2 == 1 ? 48000 : Rate;
         const std::string wav = dir + "/part" + std::to_string(k + 1) + ".wav";
-        WriteFloatWav(wav, Rate, part);
-        const std::string track = dir + "/album/" + std::to_string(k + 1) + " part." + extension;
+        WriteFloatWav(wav, rate, Signal(Cuts[k], Cuts[k + 1], rate));
+        const std::string track =
+            dir + "/album/" + std::to_string(k + 1) + " part." + (extension == "wav48" ? "wav" : extension);
         std::string command;
-        if (extension == "wav")
+        if (extension == "wav" || extension == "wav48")
             command = "cp '" + wav + "' '" + track + "'";
         else if (extension == "mp3")
             command = "lame --quiet -b 192 '" + wav + "' '" + track + "'";
@@ -188,7 +191,7 @@ TEST_P(GaplessTest, TracksFollowEachOtherSampleForSample)
         ASSERT_EQ(decoded[i], std::clamp(std::lrintf(run.m_Mixed[i] * 32768.0f), -32768L, 32767L)) << "sample " << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, GaplessTest, ::testing::Values("wav", "flac", "ogg", "opus", "mp3"),
+INSTANTIATE_TEST_SUITE_P(Formats, GaplessTest, ::testing::Values("wav", "wav48", "flac", "ogg", "opus", "mp3"),
                          [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace

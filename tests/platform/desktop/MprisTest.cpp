@@ -206,6 +206,35 @@ TEST_F(MprisTest, ChangesAreSignalled)
     EXPECT_NE(out.find("double 0.25"), std::string::npos) << out;
 }
 
+TEST_F(MprisTest, ASeekIsSignalledWithTheNewPosition)
+{
+    SMprisCommands c;
+    SMprisState s = Playing();
+    Mpris_Poll(s, &c);
+    const std::string log = MakeTempDir("mpris-seeked") + "/monitor.txt";
+    const std::string monitor = "timeout 20 dbus-monitor --session \"type='signal',member='Seeked'\" > '" + log + "' &";
+    ASSERT_EQ(std::system(monitor.c_str()), 0);
+    // Each new seek is signalled; seeks are made until the monitor, which
+    // may take a moment to listen, has seen one.
+    std::string out;
+    for (int i = 0; i < 150 && out.find("int64 42000000") == std::string::npos; ++i)
+    {
+        ++s.m_Seeks;
+        s.m_PositionUs = 42'000'000;
+        WhilePolling("sleep 0.1", s, &c);
+        out.clear();
+        if (FILE* f = std::fopen(log.c_str(), "r"))
+        {
+            char buffer[512];
+            while (std::fgets(buffer, sizeof(buffer), f))
+                out += buffer;
+            std::fclose(f);
+        }
+    }
+    EXPECT_NE(out.find("member=Seeked"), std::string::npos) << out;
+    EXPECT_NE(out.find("int64 42000000"), std::string::npos) << out;
+}
+
 TEST(MprisWithoutABus, SaysSoAndCarriesOn)
 {
     const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");

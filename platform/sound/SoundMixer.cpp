@@ -277,6 +277,10 @@ void CSoundMixer::MixVoice(CVoiceMix* voice, int64_t outFrame, int frames, float
         accum[i * 2 + 1] += m_Scratch[i * 2 + 1] * gain;
     }
     voice->m_FadeStep = hold && step <= 1 ? 0 : step;
+    // Ramped down to nothing within this pass: said now, not a pass later,
+    // so that a seek waiting for it goes on a device block sooner.
+    if (hold && voice->m_FadeStep == 0)
+        voice->m_Quiet.store(true, std::memory_order_release);
     voice->m_Clock.Record(outFrame, voice->m_MixPos, got);
     voice->m_MixPos += got;
     // Done is set after the last frame was written: seen together with an

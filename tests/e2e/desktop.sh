@@ -103,10 +103,10 @@ move_pointer $((x + 214)) $((y + 378))
 wait_screen 60 "the cursor on Next" cursor_at 214 378
 kill -STOP "$ORBA_PID"
 xdotool mousedown 1 mouseup 1
-# The one fixed wait: a stopped program shows nothing to wait for. xdotool
-# returns once the server has the click; this gives the server time to pass
-# both edges on before the program runs again.
-sleep 0.3
+# A stopped program shows nothing to wait for; a round trip to the server
+# does: once it answers, it has handled both edges and queued them for the
+# program, which reads them when it runs again.
+xdotool getmouselocation >/dev/null
 kill -CONT "$ORBA_PID"
 expect_playing "1 of 3: QUARTET: ALPHA SONG"
 move_pointer 900 50

@@ -28,7 +28,7 @@ while :; do
         awk "BEGIN{exit !($band > 0.6)}" && break
     fi
     [ $SECONDS -lt $end ] || fail "waited 120 s for the player to show in full"
-    sleep 0.05
+    sleep 0.05  # the capture's pace: shots of the fade, not a wait for it
 done
 escape_and_wait_exit 60
 [ "$EXIT_CODE" = 0 ] || fail "Escape ended the program with $EXIT_CODE"

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 class SilentSoundTest : public ::testing::Test
 {
@@ -28,6 +29,44 @@ protected:
         FSOUND_Close();
         FSOUND_Test_ForceSilentOutput(false);
         FSOUND_Test_SetSilentSpeed(1.0);
+    }
+};
+
+// The library on a pulled output, as a recording drives it: nothing is mixed
+// but what a test pulls, so what it hears is known sample by sample.
+class PulledSoundTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        FSOUND_SetPulledOutput(1);
+        FSOUND_File_SetCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+        FSOUND_SetSFXMasterVolume(255);
+        FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
+    }
+    void TearDown() override
+    {
+        FSOUND_Close();
+        FSOUND_SetPulledOutput(0);
+    }
+    // The next `frames` stereo frames of the output.
+    std::vector<float> Pull(int frames)
+    {
+        std::vector<float> out(size_t(frames) * 2);
+        EXPECT_TRUE(FSOUND_PullOutput(out.data(), frames));
+        return out;
+    }
+    // `blocks` pulls of `frames` each, end to end.
+    std::vector<float> PullBlocks(int blocks, int frames)
+    {
+        std::vector<float> all;
+        for (int i = 0; i < blocks; ++i)
+        {
+            const std::vector<float> block = Pull(frames);
+            all.insert(all.end(), block.begin(), block.end());
+        }
+        return all;
     }
 };
 

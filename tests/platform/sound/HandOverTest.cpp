@@ -2,6 +2,7 @@
 // starts on the output frame after the last of the one before, whatever the
 // one before is (a module, a stream), and not while that one is paused.
 #include "support/AudioTestFiles.h"
+#include "support/SoundFixture.h"
 #include "support/TestEnv.h"
 
 #include "platform/FMOD.h"
@@ -15,21 +16,9 @@
 
 namespace
 {
-class HandOverTest : public ::testing::Test
+class HandOverTest : public PulledSoundTest
 {
 protected:
-    void SetUp() override
-    {
-        FSOUND_SetPulledOutput(1);
-        FSOUND_File_SetCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
-        FSOUND_SetSFXMasterVolume(255);
-    }
-    void TearDown() override
-    {
-        FSOUND_Close();
-        FSOUND_SetPulledOutput(0);
-    }
     // Pulls until `done` or `limit` frames; everything pulled is kept.
     template <class Done>
     void PullUntil(Done done, int limit)

@@ -2,6 +2,7 @@
 // frame, ends raised within the pull that reached them, time and spectrum
 // that follow the pulls and not the wall clock.
 #include "support/AudioTestFiles.h"
+#include "support/SoundFixture.h"
 
 #include "platform/FMOD.h"
 #include "platform/sound/SoundHooks.h"
@@ -14,24 +15,6 @@
 
 namespace
 {
-class PulledSoundTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        FSOUND_SetPulledOutput(1);
-        FSOUND_File_SetCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
-        FSOUND_SetSFXMasterVolume(255);
-        FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
-    }
-    void TearDown() override
-    {
-        FSOUND_Close();
-        FSOUND_SetPulledOutput(0);
-    }
-};
-
 std::atomic<int> g_PulledEnds{0};
 
 signed char CountPulledEnd(FSOUND_STREAM*, void*, int, void*)

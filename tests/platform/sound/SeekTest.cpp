@@ -3,6 +3,7 @@
 // plays; the reported time is the new one at once; a paused stream stays
 // paused. The output is pulled, so what was mixed is known sample by sample.
 #include "support/AudioTestFiles.h"
+#include "support/SoundFixture.h"
 #include "support/TestEnv.h"
 
 #include "platform/FMOD.h"
@@ -19,27 +20,8 @@ namespace
 constexpr int Block = 441;      // 10 ms a pull
 constexpr int SeekMs = 7777;
 
-class SeekTest : public ::testing::TestWithParam<const char*>
+class SeekTest : public PulledSoundTest, public ::testing::WithParamInterface<const char*>
 {
-protected:
-    void SetUp() override
-    {
-        FSOUND_SetPulledOutput(1);
-        FSOUND_File_SetCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
-        FSOUND_SetSFXMasterVolume(255);
-    }
-    void TearDown() override
-    {
-        FSOUND_Close();
-        FSOUND_SetPulledOutput(0);
-    }
-    std::vector<float> Pull(int frames)
-    {
-        std::vector<float> out(size_t(frames) * 2);
-        EXPECT_TRUE(FSOUND_PullOutput(out.data(), frames));
-        return out;
-    }
 };
 
 // The file in the named format, cut from the same 20 s of noise.
@@ -116,16 +98,10 @@ TEST_P(SeekTest, TheSoundComesBackFromTheAskedSampleWithinAMillisecond)
     ASSERT_NE(stream, nullptr);
     FSOUND_Stream_SetLoopCount(stream, 0);
     FSOUND_Stream_Play(0, stream);
-    for (int i = 0; i < 50; ++i)
-        Pull(Block);
+    PullBlocks(50, Block);
     ASSERT_TRUE(FSOUND_Stream_SetTime(stream, SeekMs));
     EXPECT_EQ(FSOUND_Stream_GetTime(stream), SeekMs);
-    std::vector<float> after;
-    for (int i = 0; i < 100; ++i)
-    {
-        const std::vector<float> block = Pull(Block);
-        after.insert(after.end(), block.begin(), block.end());
-    }
+    const std::vector<float> after = PullBlocks(100, Block);
     const std::vector<float> back = BackAfterFade(after, 4096);
     ASSERT_FALSE(back.empty()) << format << ": the sound did not come back";
     // The first frame after the fade is the 257th from the asked sample.
@@ -143,28 +119,17 @@ TEST_F(SeekTest, AModuleComesBackFromTheAskedSampleWithinAMillisecond)
     ASSERT_NE(module, nullptr);
     FMUSIC_PlaySong(module);
     FMUSIC_SetLooping(module, 0);
-    std::vector<float> whole;
-    for (int i = 0; i < 90; ++i)
-    {
-        const std::vector<float> block = Pull(Block);
-        whole.insert(whole.end(), block.begin(), block.end());
-    }
+    const std::vector<float> whole = PullBlocks(90, Block);
     FMUSIC_FreeSong(module);
     module = FMUSIC_LoadSong(path.c_str());
     ASSERT_NE(module, nullptr);
     FMUSIC_PlaySong(module);
     FMUSIC_SetLooping(module, 0);
-    for (int i = 0; i < 10; ++i)
-        Pull(Block);
+    PullBlocks(10, Block);
     const int seekMs = 333;
     ASSERT_TRUE(FMUSIC_SetTime(module, seekMs));
     EXPECT_EQ(FMUSIC_GetTime(module), seekMs);
-    std::vector<float> after;
-    for (int i = 0; i < 40; ++i)
-    {
-        const std::vector<float> block = Pull(Block);
-        after.insert(after.end(), block.begin(), block.end());
-    }
+    const std::vector<float> after = PullBlocks(40, Block);
     const std::vector<float> back = BackAfterFade(after, 2048);
     ASSERT_FALSE(back.empty()) << "the module did not come back";
     // The whole was mixed from output frame 0 on: its frame n is module frame

@@ -5,6 +5,7 @@
 #include "app/App.h"
 #include "app/CommandLine.h"
 #include "app/Recorder.h"
+#include "app/Remembered.h"
 #include "app/Show.h"
 
 int main(int argc, char** argv)
@@ -27,13 +28,19 @@ int main(int argc, char** argv)
     }
     if (WantsRecording(line))
         return RunRecording(line);
+    LoadRemembered(line.m_Fresh);
     std::string why;
-    if (!ChooseAlbum(line.m_Album, ProgramFolder(), &why))
+    if (!ChooseAlbum(line.m_Album, g_Remembered.m_Album, ProgramFolder(), &why))
     {
         std::fprintf(stderr, "orba: %s\n", why.c_str());
         return 2;
     }
+    if (!line.m_Album.empty())
+        RememberAlbum(line.m_Album);
     SShowOptions options;
     options.m_Screen = line.m_Screen;
+    // The volume the player was left at, rather than its own start value.
+    if (g_Remembered.m_Volume >= 0.0f)
+        options.m_Player.m_Volume = g_Remembered.m_Volume;
     return RunDemo(options);
 }

@@ -65,6 +65,7 @@ const char TextGap[] = "                   ";
 
 CMusicDisk::CMusicDisk()
 {
+    m_Volume = std::clamp(g_PlayerOptions.m_Volume, 0.0f, 1.0f);
     StartAlbum();
     const int32_t first = g_PlayerOptions.m_FirstTrack;
     if (first > 0 && first < g_Album.Count())

@@ -18,6 +18,8 @@ mkdir -p "$ARTIFACTS"
 XVFB_PID=""
 ORBA_PID=""
 ORBA_ENV=()
+# The program's kept settings stay in the test's own folder.
+export XDG_STATE_HOME="$WORK/state"
 
 # ended <pid>: the process is gone, or has ended and is not yet collected (a
 # child in that state still answers kill -0).

@@ -678,7 +678,7 @@ protected:
         {
             const std::string path = m_Dir + "/own " + std::to_string(i + 1) + ".mp3";
             fs::copy_file(tone, path);
-            album.m_Tracks.push_back({path, texts[i], texts[i], ""});
+            album.m_Tracks.push_back({path, texts[i], texts[i], "", ""});
         }
         ReplaceAlbum(std::move(album));
         return true;

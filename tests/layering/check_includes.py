@@ -32,7 +32,8 @@ LAYERS = [
 ]
 RANK = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
 PUBLIC = {"platform/Win32.h", "platform/D3D9.h", "platform/D3DX9.h", "platform/FMOD.h",
-          "platform/desktop/Mpris.h", "platform/record/Record.h"}
+          "platform/desktop/Mpris.h", "platform/record/Record.h",
+          "platform/text/Transliterate.h"}
 # What one room may include of another: its seam, nothing else.
 SEAMS = {"platform/window/GlWindow.h"}
 
@@ -46,6 +47,7 @@ THIRD_PARTY = {
               "kiss_fft.h", "kiss_fftr.h"],
     "desktop": ["systemd/*"],
     "record": ["libavcodec/*", "libavformat/*", "libavutil/*", "libswscale/*", "libswresample/*"],
+    "text": ["unicode/*"],
 }
 # FreeType names its headers by macro (#include FT_FREETYPE_H).
 MACROS = {"d3dx": ["FT_*_H"]}

@@ -124,11 +124,6 @@ std::string CAlbum::Name() const
     return m_DayNames ? "ORBA" : ToUtf8(m_Folder.substr(m_Folder.find_last_of('/') + 1));
 }
 
-bool CAlbum::NamesTracks() const
-{
-    return !m_DayNames;
-}
-
 std::string CAlbum::Notice(const std::string& shownFolder) const
 {
     if (m_DayNames)

@@ -9,6 +9,7 @@
 namespace {
 
 std::mutex s_Lock;
+bool s_Holding = false;
 std::string s_Said;
 
 void WaylandSays(const char* format, va_list args)
@@ -21,7 +22,9 @@ void WaylandSays(const char* format, va_list args)
     while (!said.empty() && (said.back() == '\n' || said.back() == '.'))
         said.pop_back();
     std::lock_guard<std::mutex> lock(s_Lock);
-    if (s_Said.empty())
+    if (!s_Holding)
+        std::fprintf(stderr, "ORBA: window: the Wayland library: %s\n", said.c_str());
+    else if (s_Said.empty())
         s_Said = said;
 }
 
@@ -29,12 +32,17 @@ void WaylandSays(const char* format, va_list args)
 
 void QuietWayland()
 {
+    {
+        std::lock_guard<std::mutex> lock(s_Lock);
+        s_Holding = true;
+    }
     wl_log_set_handler_client(WaylandSays);
 }
 
 std::string TakeWaylandSaid()
 {
     std::lock_guard<std::mutex> lock(s_Lock);
+    s_Holding = false;
     std::string said;
     said.swap(s_Said);
     return said;

@@ -15,7 +15,7 @@ namespace {
 // modifier letters left are the transliteration's own marks (the syllable
 // break in Korean "hangug-eo", the ayin of Arabic and Hebrew, the Cyrillic
 // soft sign) and go, so that they do not split a word in two.
-const char* const s_Rules =
+const char* const TickerRules =
     "[\\-\\'\\u2018\\u2019\\u02BC] > ' ' ;"
     "::Any-Latin ;"
     "[\\-\\'[:Lm:]] > ;"
@@ -38,7 +38,7 @@ STransliterator& Shared()
         auto* shared = new STransliterator;
         UErrorCode status = U_ZERO_ERROR;
         UParseError where = {};
-        shared->m_Icu.reset(icu::Transliterator::createFromRules("ORBA-Ticker", icu::UnicodeString::fromUTF8(s_Rules),
+        shared->m_Icu.reset(icu::Transliterator::createFromRules("ORBA-Ticker", icu::UnicodeString::fromUTF8(TickerRules),
                                                                  UTRANS_FORWARD, where, status));
         if (U_FAILURE(status))
         {

@@ -203,11 +203,6 @@ std::string CAlbum::Name() const
     return ToUtf8(folder.substr(folder.find_last_of('/') + 1));
 }
 
-bool CAlbum::NamesTracks() const
-{
-    return !m_DayNames;
-}
-
 std::string CAlbum::Notice(const std::string& shownFolder) const
 {
     if (m_DayNames)

@@ -41,9 +41,6 @@ public:
     const std::string& Text(int i) const;
     // The album's name (UTF-8).
     std::string Name() const;
-    // Whether the terminal names each track as it starts: the day album's
-    // days are named by the knob alone.
-    bool NamesTracks() const;
     // The terminal's line for the album: which one plays, from where.
     std::string Notice(const std::string& shownFolder) const;
 };

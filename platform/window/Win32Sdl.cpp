@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/window/PlatformWindow.h"
+#include "platform/window/WaylandLog.h"
 
 struct SDropList
 {
@@ -429,6 +430,7 @@ bool InitPlatformVideo()
     // server that is there now and then refuses a connection for a moment
     // (a busy Xvfb does): a few quick tries tell that from no display at all.
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    QuietWayland();
     for (int attempt = 0; attempt < 5 && s_VideoState <= 0; ++attempt)
     {
         if (attempt > 0)
@@ -442,6 +444,9 @@ bool InitPlatformVideo()
             s_VideoState = -1;
         }
     }
+    const std::string wayland = TakeWaylandSaid();
+    if (s_VideoState < 0 && !wayland.empty())
+        std::fprintf(stderr, "ORBA: window: no Wayland display to reach (%s)\n", wayland.c_str());
     return s_VideoState > 0;
 }
 

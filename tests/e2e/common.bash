@@ -399,7 +399,7 @@ escape_and_wait_exit() {
     xdotool keyup Escape 2>/dev/null || true
 }
 
-# The track the player last said it started ("ORBA: playing <n> of <m>: TEXT").
+# The track the player last said it started ("ORBA: playing <n> of <m>: Artist: Title").
 playing() { grep "ORBA: playing [0-9]* of" "$WORK/stderr.log" | tail -n 1; }
 expect_playing() { # expect_playing "<n> of <m>: TEXT"
     wait_for 60 bash -c "grep 'ORBA: playing [0-9]* of' '$WORK/stderr.log' | tail -n 1 | grep -qF '$1'" ||

@@ -37,7 +37,7 @@ move_pointer 900 50
 wait_faded_in   # loading and the fade from black
 
 grep -q "ORBA: playing 4 tracks from $MUSIC" "$WORK/stderr.log" || fail "the album folder was not named"
-expect_playing "1 of 4: THIRD EYE"
+expect_playing "1 of 4: Third Eye"
 
 shot() { screenshot "own-$1"; client_area "$ARTIFACTS/own-$1.png" "$WORK/$1.png"; }
 NUMBER=100x18+350+360
@@ -48,20 +48,20 @@ read -r loud total < <(loud_samples_since "$AUDIO" "$size")
 [ "$total" -gt 1000 ] && [ "$loud" -gt $((total / 4)) ] || fail "track 1 is not heard ($loud of $total)"
 
 click 214 378
-expect_playing "2 of 4: 10 UNTITLED TAKE"
+expect_playing "2 of 4: 10 - untitled take"
 wait_screen 60 "the knob to show the second track" changed_from "$WORK/first.png" $NUMBER 20
 shot second
 [ "$(differing "$WORK/first.png" "$WORK/second.png" $NUMBER)" -gt 20 ] || fail "the knob did not change"
 click 214 378
-expect_playing "3 of 4: BOREAS: SECOND WIND"
+expect_playing "3 of 4: Boreas: Second Wind"
 size=$(stat -c %s "$AUDIO")
 wait_sound "$AUDIO" "$size"
 read -r loud total < <(loud_samples_since "$AUDIO" "$size")
 [ "$loud" -gt $((total / 4)) ] || fail "the 48 kHz Ogg track is not heard ($loud of $total)"
 click 214 378
-expect_playing "4 of 4: AURORA: FIRST LIGHT"
+expect_playing "4 of 4: Aurora: First Light"
 click 214 378
-expect_playing "1 of 4: THIRD EYE"
+expect_playing "1 of 4: Third Eye"
 wait_screen 60 "the knob to come back to 01" same_as "$WORK/first.png" $NUMBER 5
 shot wrapped
 [ "$(differing "$WORK/first.png" "$WORK/wrapped.png" $NUMBER)" -lt 5 ] || fail "next after 04 did not come back to 01"
@@ -69,9 +69,9 @@ shot wrapped
 # Track 3 vanishes; Previous from 1 wraps to 4, then skips 3 backwards to 2.
 rm "$MUSIC/b-side 2.ogg"
 click 90 378
-expect_playing "4 of 4: AURORA: FIRST LIGHT"
+expect_playing "4 of 4: Aurora: First Light"
 click 90 378
-expect_playing "2 of 4: 10 UNTITLED TAKE"
+expect_playing "2 of 4: 10 - untitled take"
 wait_screen 60 "the knob to show 02 again" same_as "$WORK/second.png" $NUMBER 5
 shot back
 [ "$(differing "$WORK/second.png" "$WORK/back.png" $NUMBER)" -lt 5 ] || fail "Previous over the gap did not show 02"

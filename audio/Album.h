@@ -41,6 +41,9 @@ public:
     const std::string& Text(int i) const;
     // The album's name (UTF-8).
     std::string Name() const;
+    // True when the skin's printed words (thirty days, thirty songs, DAY)
+    // are this album's own.
+    bool WearsTheSkinsWords() const { return m_DayNames; }
     // The terminal's line for the album: which one plays, from where.
     std::string Notice(const std::string& shownFolder) const;
 };

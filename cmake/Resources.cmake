@@ -8,7 +8,8 @@ set(ORBA_RESOURCES
   "226 vol_strip.png"
   "227 vol_end.png"
   "228 loading.png"
-  "229 pause.png")
+  "229 pause.png"
+  "230 words.png")
 
 set(ORBA_RESOURCE_SOURCE ${CMAKE_BINARY_DIR}/generated/EmbeddedResources.cpp)
 set(_deps "")

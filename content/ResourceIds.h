@@ -15,4 +15,5 @@ enum EResourceId : uint32_t
     VolumeEndId = 227,       // vol_end.png
     LoadingPictureId = 228,  // the loading screen's picture
     PauseId = 229,           // pause.png
+    WordsId = 230,           // words.png, an own album's words (loaded when first needed)
 };

@@ -11,6 +11,7 @@
 #include "musicdisk/Font.h"
 #include "musicdisk/MusicDisk.h"
 #include "musicdisk/Player.h"
+#include "musicdisk/SkinWords.h"
 #include "render/Draw2D.h"
 #include "render/DrawTiles.h"
 #include "render/RenderDevice.h"
@@ -110,7 +111,9 @@ void CMusicDisk::Render()
 
 void CMusicDisk::RenderInterface()
 {
-    // The skin itself is drawn around the blob (see Render).
+    // The skin itself is drawn around the blob (see Render); an own album's
+    // words go on it before anything else does.
+    DrawSkinWords();
 
     // Two digits, 01 to 30 (a zero flag beside the precision would add nothing).
     const int number = m_TrackIndex + 1;

@@ -57,7 +57,7 @@ TEST_F(CArtwork, FormsMatchTheResourceTable)
     } rows[] = {
         {"overlay.png", 1024, 1024, 6}, {"interface.png", 1024, 1024, 6}, {"equaliser.png", 4, 3, 6},
         {"font.png", 512, 8, 6},        {"vol_strip.png", 1, 16, 6},      {"vol_end.png", 8, 16, 6},
-        {"loading.png", 1024, 1024, 6}, {"pause.png", 32, 32, 2},
+        {"loading.png", 1024, 1024, 6}, {"pause.png", 32, 32, 2},      {"words.png", 512, 256, 6},
     };
     for (const SRow& r : rows)
     {

@@ -1,5 +1,6 @@
-// artgen: draws the eight PNG images of the music disk into a folder.
-//   artgen OUTPUT_FOLDER
+// artgen: draws the nine PNG images of the music disk into a folder, and the
+// layout header of words.png.
+//   artgen OUTPUT_FOLDER [WORDS_HEADER]
 #include <cstdio>
 #include <string>
 
@@ -8,9 +9,9 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    if (argc != 2 && argc != 3)
     {
-        std::fprintf(stderr, "usage: artgen OUTPUT_FOLDER\n");
+        std::fprintf(stderr, "usage: artgen OUTPUT_FOLDER [WORDS_HEADER]\n");
         return 2;
     }
     std::string folder = argv[1];
@@ -35,6 +36,7 @@ int main(int argc, char** argv)
         {"vol_end.png", BuildVolumeEnd(), true},
         {"loading.png", BuildLoading(), true},
         {"pause.png", BuildPauseIcon(), false},
+        {"words.png", BuildWords(), true},
     };
     for (const SOutput& o : outputs)
     {
@@ -44,6 +46,11 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "artgen: cannot write %s\n", path.c_str());
             return 1;
         }
+    }
+    if (argc == 3 && !WriteWordsLayout(argv[2]))
+    {
+        std::fprintf(stderr, "artgen: cannot write %s\n", argv[2]);
+        return 1;
     }
     return 0;
 }

@@ -51,8 +51,10 @@ void HLine(cairo_t* cr, double x0, double x1, int row, uint32_t rgb, double alph
 }
 
 // An engraved text: a light lip below, the dark letters above.
+}  // namespace
+
 void EngravedText(cairo_t* cr, const char* text, double x, double y, double spacing, bool centred, uint32_t ink,
-                  double lipAlpha = 0.65)
+                  double lipAlpha)
 {
     double w = TextWidth(cr, text, spacing);
     double left = centred ? x - w / 2.0 : x;
@@ -64,6 +66,12 @@ void EngravedText(cairo_t* cr, const char* text, double x, double y, double spac
     SetRgb(cr, ink);
     cairo_fill(cr);
 }
+
+namespace {
+
+// Which words the skin is drawn with: the day album's, or an own album's
+// (TRACK on the knob, the two lines bare to be written on).
+ESkinWords s_Words = ESkinWords::Day;
 
 void Screw(cairo_t* cr, double x, double y, double angle)
 {
@@ -361,7 +369,7 @@ void Knob(cairo_t* cr)
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
     cairo_set_font_size(cr, 11.0);
     SetRgb(cr, 0x8FA3B6, 0.9);
-    CentredText(cr, "DAY", cx, 410, 4.0);
+    CentredText(cr, s_Words == ESkinWords::Own ? "TRACK" : "DAY", cx, 410, 4.0);
 }
 
 void TopBand(CCanvas& canvas)
@@ -389,7 +397,8 @@ void TopBand(CCanvas& canvas)
     EngravedText(cr, "MUSIC DISK", 142, 24, 2.4, false, 0x5A626A);
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 8.0);
-    EngravedText(cr, "THIRTY DAYS  THIRTY SONGS", 142, 35, 1.6, false, 0x6C747C);
+    if (s_Words == ESkinWords::Day)
+        EngravedText(cr, "THIRTY DAYS  THIRTY SONGS", 142, 35, 1.6, false, 0x6C747C);
 
     // Grille on the right.
     for (int i = 0; i < 18; ++i)
@@ -495,7 +504,8 @@ void BottomDecoration(CCanvas& canvas)
     cairo_fill(cr);
     cairo_pattern_destroy(p);
     cairo_set_font_size(cr, 8.0);
-    EngravedText(cr, "THIRTY DAYS  \xC2\xB7  THIRTY SONGS", 400, 530, 2.2, true, 0x646C74);
+    if (s_Words == ESkinWords::Day)
+        EngravedText(cr, "THIRTY DAYS  \xC2\xB7  THIRTY SONGS", 400, 530, 2.2, true, 0x646C74);
 
     // Vent slots.
     for (int i = 0; i < 13; ++i)
@@ -527,6 +537,14 @@ CImage DrawSkin(bool pauseSymbol)
 }
 
 }  // namespace
+
+CImage DrawSkinWith(ESkinWords words)
+{
+    s_Words = words;
+    CImage skin = DrawSkin(false);
+    s_Words = ESkinWords::Day;
+    return skin;
+}
 
 // ---- Interface -------------------------------------------------------------
 

@@ -207,7 +207,7 @@ std::string CAlbum::Notice(const std::string& shownFolder) const
 {
     if (m_DayNames)
         return "ORBA: playing the album in " + shownFolder;
-    return "ORBA: playing " + std::to_string(Count()) + " tracks from " + shownFolder;
+    return "ORBA: playing " + std::to_string(Count()) + (Count() == 1 ? " track from " : " tracks from ") + shownFolder;
 }
 
 void ReplaceAlbum(CAlbum&& album)

@@ -5,6 +5,7 @@
 #include "audio/Audio.h"
 #include "support/TestEnv.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 

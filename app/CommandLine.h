@@ -16,6 +16,7 @@ struct SCommandLine
     bool m_Help = false;
     bool m_Version = false;
     EScreenChoice m_Screen = ScreenAsk;
+    float m_Scale = 0.0f;  // --scale; 0: the desktop's
     std::string m_Album;   // empty: the default album
     // --record FILE and its settings, as given (app/Recorder.cpp reads them).
     std::string m_Record;

@@ -35,5 +35,6 @@ int main(int argc, char** argv)
     }
     SShowOptions options;
     options.m_Screen = line.m_Screen;
+    options.m_Scale = line.m_Scale;
     return RunDemo(options);
 }

@@ -18,6 +18,9 @@ namespace {
 
 constexpr char WindowClass[] = "Demo";
 
+SWindowPlace s_LastPlace;
+bool s_HaveLastPlace = false;
+
 // Window keys are taken between frames, never inside one: a full-screen
 // switch changes the target, and a frame must be cleared and drawn whole
 // into the one it is shown from.
@@ -25,9 +28,21 @@ void ApplyWindowKeys()
 {
     if (g_Input.IsKeyPressed(VK_F11))
         ToggleFullScreen();
+    if (g_Input.IsKeyPressed(VK_OEM_6))
+        StepWindowSize(+1);
+    if (g_Input.IsKeyPressed(VK_OEM_4))
+        StepWindowSize(-1);
+    ApplyRenderSize();
 }
 
 }  // namespace
+
+bool LastWindowPlace(SWindowPlace* place)
+{
+    if (s_HaveLastPlace)
+        *place = s_LastPlace;
+    return s_HaveLastPlace;
+}
 
 void ShowIteration(CShowDriver& driver, MSG& msg)
 {
@@ -86,6 +101,11 @@ int RunShow(const SShowOptions& options, CShowDriver& driver)
     g_PlayerOptions = options.m_Player;
     g_Demo.m_ScreenChoice = options.m_Screen;
     g_Quit = false;
+    g_StartScale = options.m_Scale;
+    g_StartWidth = options.m_FrameWidth;
+    g_StartHeight = options.m_FrameHeight;
+    SetWindowPlaceToOpen(options.m_HavePlace ? &options.m_Place : nullptr);
+    s_HaveLastPlace = false;
 
     int exitCode = 0;
     // The question comes before the sound library starts its threads: SDL
@@ -117,7 +137,11 @@ int RunShow(const SShowOptions& options, CShowDriver& driver)
     else
         exitCode = driver.CannotStart(GetRenderDeviceError());
     ReleaseResources();
+    s_HaveLastPlace = g_hWnd && GetWindowPlace(g_hWnd, &s_LastPlace);
     ReleaseRenderDevice();
+    SetWindowPlaceToOpen(nullptr);
+    g_StartScale = 0.0f;
+    g_StartWidth = g_StartHeight = 0;
     ForgetKeptLayers();
     ClearDebugVars();
     UnregisterClassA(WindowClass, wc.hInstance);

@@ -80,7 +80,7 @@ double DesktopScaleFrom(const char* gdkScale, const char* qtScale, const char* x
         for (const char* line = xResources; line && *line;)
         {
             if (std::strncmp(line, Key, sizeof(Key) - 1) == 0)
-                if (const double s = Number(line + sizeof(Key) - 1) / BaseDpi; Accepted(s))
+                if (const double s = Accepted(std::strtod(line + sizeof(Key) - 1, nullptr) / BaseDpi))
                     return s;
             line = std::strchr(line, '\n');
             if (line)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/Remembered.h"
 #include "audio/Album.h"
 
 namespace fs = std::filesystem;
@@ -42,10 +43,11 @@ constexpr double MaxScale = 8.0;
 
 const char* UsageText()
 {
-    return "Usage: orba [OPTIONS] [ALBUM]\n"
-           "Plays ALBUM, a folder of music (mp3, Ogg Vorbis, Opus, FLAC, WAV, tracker modules), in the\n"
-           "ORBA player. Without ALBUM: Tamm_songs/ in the working directory, else the demo album beside\n"
-           "the program. Drop a folder or files on the window to play them instead.\n"
+    return "Usage: orba [OPTIONS] [FOLDER|FILE]...\n"
+           "Plays the given music (mp3, Ogg Vorbis, Opus, FLAC, WAV, tracker modules) in the ORBA player\n"
+           "as one album: the files in the order given, a folder's files in natural order. Without any:\n"
+           "the album played last, else Tamm_songs/ in the working directory, else the demo album beside\n"
+           "the program. Drop folders or files on the window to play them instead.\n"
            "Keys: Space plays and pauses, J and L move ten seconds back and on, + and - set the\n"
            "volume, F11 switches to full screen and back, ] and [ make the window bigger and smaller,\n"
            "Escape quits. Drag the skin to move the window, its edges to size it.\n"
@@ -53,6 +55,7 @@ const char* UsageText()
            "  --windowed     open in a window without asking\n"
            "  --fullscreen   open full screen without asking\n"
            "  --scale S      open the window S times 800x600 (default: the desktop's scale factor)\n"
+           "  --fresh        start from the default volume and album, forgetting the kept ones\n"
            "  --help         show this and exit\n"
            "  --version      show the version and exit\n"
            "\n"
@@ -92,6 +95,8 @@ bool ParseCommandLine(int argc, const char* const* argv, SCommandLine* line)
             }
             line->m_Scale = static_cast<float>(scale);
         }
+        else if (options && std::strcmp(arg, "--fresh") == 0)
+            line->m_Fresh = true;
         else if (options && std::strcmp(arg, "--lossless") == 0)
             line->m_Lossless = true;
         else if (options && (std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--size") == 0 ||
@@ -113,18 +118,13 @@ bool ParseCommandLine(int argc, const char* const* argv, SCommandLine* line)
             line->m_Error = std::string("unknown option ") + arg;
             return false;
         }
-        else if (!line->m_Album.empty())
-        {
-            line->m_Error = "one album at a time";
-            return false;
-        }
         else if (arg[0] == 0)
         {
-            line->m_Error = "an empty album name";
+            line->m_Error = "an empty file or folder name";
             return false;
         }
         else
-            line->m_Album = arg;
+            line->m_Album.emplace_back(arg);
     }
     return true;
 }
@@ -136,16 +136,28 @@ std::string ProgramFolder()
     return error ? std::string() : self.parent_path().string();
 }
 
-bool ChooseAlbum(const std::string& named, const std::string& programFolder, std::string* why)
+bool ChooseAlbum(const std::vector<std::string>& named, const std::vector<std::string>& kept,
+                 const std::string& programFolder, std::string* why)
 {
     CAlbum album;
     if (!named.empty())
     {
-        if (!ReadAlbumFolder(named, &album, why))
+        if (!ReadAlbumPaths(named, &album, why))
             return false;
         s_Notice = Playing(album);
         ReplaceAlbum(std::move(album));
         return true;
+    }
+    if (!kept.empty())
+    {
+        std::string gone;
+        if (ReadAlbumPaths(kept, &album, &gone))
+        {
+            s_Notice = Playing(album);
+            ReplaceAlbum(std::move(album));
+            return true;
+        }
+        std::fprintf(stderr, "ORBA: the album played last is gone (%s); playing the default one\n", gone.c_str());
     }
     // The working directory's album keeps its relative name, so its days are
     // opened exactly as "Tamm_songs\tamm - dayN.mp3".
@@ -185,17 +197,14 @@ void DropAlbum(const std::vector<std::string>& paths)
 {
     CAlbum album;
     std::string why;
-    std::error_code error;
-    const bool read = paths.size() == 1 && fs::is_directory(paths[0], error)
-                          ? ReadAlbumFolder(paths[0], &album, &why)
-                          : ReadAlbumFiles(paths, &album, &why);
-    if (!read)
+    if (!ReadAlbumPaths(paths, &album, &why))
     {
         std::fprintf(stderr, "ORBA: dropped: %s; playing on\n", why.c_str());
         return;
     }
     std::fprintf(stderr, "%s\n", Playing(album).c_str());
     ReplaceAlbum(std::move(album));
+    RememberAlbum(paths);
 }
 
 void SayAlbumNotice()

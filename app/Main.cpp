@@ -5,6 +5,7 @@
 #include "app/App.h"
 #include "app/CommandLine.h"
 #include "app/Recorder.h"
+#include "app/Remembered.h"
 #include "app/Show.h"
 
 int main(int argc, char** argv)
@@ -27,14 +28,23 @@ int main(int argc, char** argv)
     }
     if (WantsRecording(line))
         return RunRecording(line);
+    LoadRemembered(line.m_Fresh);
     std::string why;
-    if (!ChooseAlbum(line.m_Album, ProgramFolder(), &why))
+    if (!ChooseAlbum(line.m_Album, g_Remembered.m_Album, ProgramFolder(), &why))
     {
         std::fprintf(stderr, "orba: %s\n", why.c_str());
         return 2;
     }
+    if (!line.m_Album.empty())
+        RememberAlbum(line.m_Album);
     SShowOptions options;
     options.m_Screen = line.m_Screen;
     options.m_Scale = line.m_Scale;
+    // Where the window stood, if a screen there still shows it.
+    options.m_HavePlace = g_Remembered.m_HavePlace;
+    options.m_Place = g_Remembered.m_Place;
+    // The volume the player was left at, rather than its own start value.
+    if (g_Remembered.m_Volume >= 0.0f)
+        options.m_Player.m_Volume = g_Remembered.m_Volume;
     return RunDemo(options);
 }

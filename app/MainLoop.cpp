@@ -6,6 +6,7 @@
 #include "app/CommandLine.h"
 #include "app/Desktop.h"
 #include "app/FrameStats.h"
+#include "app/Remembered.h"
 #include "app/Show.h"
 #include "app/WindowIcon.h"
 #include "frame/AppState.h"
@@ -36,7 +37,11 @@ public:
         std::fprintf(stderr, "ORBA: cannot start: %s. It needs an X11 or Wayland desktop with OpenGL 3.3.\n", why);
         return 1;
     }
-    void Stop() override { CloseDesktop(); }
+    void Stop() override
+    {
+        CloseDesktop();
+        FlushRemembered();
+    }
 
     int64_t Now() override
     {
@@ -71,6 +76,8 @@ public:
         if (m_ScreenSaverAllowed != static_cast<int>(allow))
             AllowScreenSaver(allow ? TRUE : FALSE);
         m_ScreenSaverAllowed = allow;
+        if (p.m_Present)
+            FollowVolume(p.m_Volume, Now() * 1000 / TicksPerSecond());
     }
 
 private:
@@ -88,5 +95,9 @@ void MainLoopIteration(MSG& msg)
 
 int RunDemo(const SShowOptions& options)
 {
-    return RunShow(options, s_Live);
+    const int code = RunShow(options, s_Live);
+    SWindowPlace place;
+    if (LastWindowPlace(&place))
+        RememberWindowPlace(place);
+    return code;
 }

@@ -338,8 +338,9 @@ int RunRecording(const SCommandLine& line)
         std::fprintf(stderr, "orba: %s\n", why.c_str());
         return 2;
     }
-    // The settings are refused before the album is read; the album as the player chooses it.
-    if (!ChooseAlbum(line.m_Album, ProgramFolder(), &why))
+    // The settings are refused before the album is read; the album as the
+    // player chooses it, but never the one kept from a run before.
+    if (!ChooseAlbum(line.m_Album, {}, ProgramFolder(), &why))
     {
         std::fprintf(stderr, "orba: %s\n", why.c_str());
         return 2;

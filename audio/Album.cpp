@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
@@ -40,19 +43,19 @@ std::string Printable(const std::string& name)
     return out;
 }
 
-// Adds `path` when the sound library can play it; stops at the cap.
-void AddIfPlayable(const fs::path& path, CAlbum* album)
+// Adds `path` when the sound library can play it. False when it cannot.
+bool AddIfPlayable(const fs::path& path, CAlbum* album)
 {
     const std::string name = path.string();
     // The sound layer reads '\' as a folder separator.
     if (name.find('\\') != std::string::npos)
     {
         ReportFailure("album", "%s: a '\\' in the name cannot be opened, left out", Printable(name).c_str());
-        return;
+        return false;
     }
-    std::string title, artist;
-    if (!CAudio::ReadTags(name.c_str(), &title, &artist))
-        return;
+    std::string title, artist, albumName;
+    if (!CAudio::ReadTags(name.c_str(), &title, &artist, &albumName))
+        return false;
     if (title.find_first_not_of(" \t") == std::string::npos)
         title = path.stem().string();
     SAlbumTrack track;
@@ -60,7 +63,62 @@ void AddIfPlayable(const fs::path& path, CAlbum* album)
     track.m_Title = ToUtf8(title);
     track.m_Artist = ToUtf8(artist);
     track.m_Text = artist.find_first_not_of(" \t") == std::string::npos ? title : artist + ": " + title;
+    track.m_Album = ToUtf8(albumName);
     album->m_Tracks.push_back(std::move(track));
+    return true;
+}
+
+// Why a named file is not a track, in words a user can act on.
+std::string WhyNotPlayable(const fs::path& path)
+{
+    const std::string name = Printable(path.string());
+    std::error_code error;
+    if (!fs::exists(path, error))
+        return name + ": no such file or folder";
+    if (!fs::is_regular_file(path, error))
+        return name + ": not a file or a folder";
+    if (name.find('\\') != std::string::npos)
+        return name + ": a '\\' in the name cannot be opened";
+    if (IsKnownNotAudio(path))
+        return name + ": not music (a picture, text or playlist)";
+    if (FILE* file = std::fopen(path.c_str(), "rb"))
+        std::fclose(file);
+    else
+        return name + ": cannot be read (" + std::strerror(errno) + ")";
+    if (fs::file_size(path, error) == 0)
+        return name + ": empty";
+    return name + ": not music ORBA can play (mp3, Ogg Vorbis, Opus, FLAC, WAV or a tracker module), or damaged";
+}
+
+// A folder's files that may be music: hidden ones and known others left
+// out, in natural order.
+bool ListFolder(const std::string& folder, std::vector<fs::path>* files, std::string* why)
+{
+    std::error_code error;
+    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+    if (error)
+    {
+        *why = Printable(folder) + ": cannot be read (" + error.message() + ")";
+        return false;
+    }
+    for (; it != fs::directory_iterator(); it.increment(error))
+    {
+        if (error)
+            break;
+        const fs::path& path = it->path();
+        std::error_code kind;
+        if (!it->is_regular_file(kind) || path.filename().string().front() == '.' || IsKnownNotAudio(path))
+            continue;
+        files->push_back(path);
+    }
+    std::sort(files->begin(), files->end(),
+              [](const fs::path& a, const fs::path& b) { return NaturalLess(a.filename(), b.filename()); });
+    return true;
+}
+
+bool Full(const CAlbum& album)
+{
+    return static_cast<int>(album.m_Tracks.size()) == MaxAlbumTracks;
 }
 
 bool Finish(CAlbum* album, const std::string& where, std::string* why)
@@ -121,12 +179,28 @@ const std::string& CAlbum::Text(int i) const
 
 std::string CAlbum::Name() const
 {
-    return m_DayNames ? "ORBA" : ToUtf8(m_Folder.substr(m_Folder.find_last_of('/') + 1));
-}
-
-bool CAlbum::NamesTracks() const
-{
-    return !m_DayNames;
+    if (m_DayNames)
+        return "ORBA";
+    // The album its tracks' tags name, when those that name one agree; a
+    // mix of albums, or none named, goes by the folder's name.
+    std::string named;
+    for (const SAlbumTrack& track : m_Tracks)
+    {
+        if (track.m_Album.find_first_not_of(' ') == std::string::npos)
+            continue;
+        if (!named.empty() && named != track.m_Album)
+        {
+            named.clear();
+            break;
+        }
+        named = track.m_Album;
+    }
+    if (!named.empty())
+        return named;
+    std::string folder = m_Folder;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return ToUtf8(folder.substr(folder.find_last_of('/') + 1));
 }
 
 std::string CAlbum::Notice(const std::string& shownFolder) const
@@ -258,52 +332,56 @@ bool ReadAlbumFolder(const std::string& folder, CAlbum* album, std::string* why)
 
     album->m_DayNames = false;
     std::vector<fs::path> files;
-    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
-    if (error)
-    {
-        *why = Printable(folder) + ": cannot be read (" + error.message() + ")";
+    if (!ListFolder(folder, &files, why))
         return false;
-    }
-    for (; it != fs::directory_iterator(); it.increment(error))
-    {
-        if (error)
-            break;
-        const fs::path& path = it->path();
-        std::error_code kind;
-        if (!it->is_regular_file(kind) || path.filename().string().front() == '.' || IsKnownNotAudio(path))
-            continue;
-        files.push_back(path);
-    }
-    std::sort(files.begin(), files.end(),
-              [](const fs::path& a, const fs::path& b) { return NaturalLess(a.filename(), b.filename()); });
     for (const fs::path& path : files)
     {
-        if (static_cast<int>(album->m_Tracks.size()) == MaxAlbumTracks)
+        if (Full(*album))
             break;
         AddIfPlayable(path, album);
     }
     return Finish(album, folder, why);
 }
 
-bool ReadAlbumFiles(std::vector<std::string> files, CAlbum* album, std::string* why)
+bool ReadAlbumPaths(const std::vector<std::string>& paths, CAlbum* album, std::string* why)
 {
+    std::error_code error;
+    if (paths.size() == 1 && fs::is_directory(paths[0], error))
+        return ReadAlbumFolder(paths[0], album, why);
     *album = CAlbum();
     album->m_DayNames = false;
-    std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
-        return NaturalLess(fs::path(a).filename(), fs::path(b).filename());
-    });
-    std::string folder;
-    for (const std::string& file : files)
+    album->m_Folder.clear();
+    for (const std::string& given : paths)
     {
-        std::error_code error;
-        if (static_cast<int>(album->m_Tracks.size()) == MaxAlbumTracks)
+        if (Full(*album))
+        {
+            ReportFailure("album", "at most %d tracks: the rest is left out", MaxAlbumTracks);
             break;
-        if (!fs::is_regular_file(file, error) || IsKnownNotAudio(file))
+        }
+        // The album's folder (its name when no tag names one): the first one given.
+        if (album->m_Folder.empty())
+            album->m_Folder = fs::is_directory(given, error) ? given : fs::path(given).parent_path().string();
+        if (fs::is_directory(given, error))
+        {
+            // A folder among files is no day album: its files play as they are.
+            std::vector<fs::path> files;
+            std::string unreadable;
+            if (!ListFolder(given, &files, &unreadable))
+                ReportFailure("album", "%s, left out", unreadable.c_str());
+            for (const fs::path& path : files)
+                if (!Full(*album))
+                    AddIfPlayable(path, album);
             continue;
-        AddIfPlayable(file, album);
-        if (folder.empty())
-            folder = fs::path(file).parent_path().string();
+        }
+        if (!AddIfPlayable(given, album))
+        {
+            if (paths.size() == 1)
+            {
+                *why = WhyNotPlayable(given);
+                return false;
+            }
+            ReportFailure("album", "%s, left out", WhyNotPlayable(given).c_str());
+        }
     }
-    album->m_Folder = folder;
-    return Finish(album, files.size() == 1 ? files[0] : "the dropped files", why);
+    return Finish(album, paths.size() == 1 ? paths[0] : "the given files and folders", why);
 }

@@ -13,6 +13,7 @@ struct SAlbumTrack
     std::string m_Text;    // "ARTIST: TITLE" from its tags, or its name; the file's own text
     std::string m_Title;   // the same parts as valid UTF-8 (Latin-1 bytes converted)
     std::string m_Artist;
+    std::string m_Album;   // the album its tags name (UTF-8), or empty
 };
 
 // Callers ask the album about its tracks and never which kind it is: only
@@ -40,9 +41,6 @@ public:
     const std::string& Text(int i) const;
     // The album's name (UTF-8).
     std::string Name() const;
-    // Whether the terminal names each track as it starts: the day album's
-    // days are named by the knob alone.
-    bool NamesTracks() const;
     // The terminal's line for the album: which one plays, from where.
     std::string Notice(const std::string& shownFolder) const;
 };
@@ -70,8 +68,12 @@ bool NaturalLess(const std::string& a, const std::string& b);
 // its playable files. False, with `why`, when nothing there can be played
 // (or the folder cannot be read).
 bool ReadAlbumFolder(const std::string& folder, CAlbum* album, std::string* why);
-// An album of the given files (a drop): playable ones, in natural order.
-bool ReadAlbumFiles(std::vector<std::string> files, CAlbum* album, std::string* why);
+// The album of the given folders and files, in the given order (the command
+// line, a drop): a folder gives its playable files in natural order, a file
+// itself. One folder alone is read as ReadAlbumFolder reads it. A path that
+// plays nothing is said and left out; false, with `why` (the real reason for
+// a single file), when nothing plays at all.
+bool ReadAlbumPaths(const std::vector<std::string>& paths, CAlbum* album, std::string* why);
 // True when at least one day of a day-named album can be played.
 bool DayAlbumPlays(const std::string& folder);
 // The path of day `day` (1 based) of a day-named album, as the player writes it.

@@ -46,7 +46,7 @@ CAudio::CHandle* CAudio::Load(const char* path)
     return nullptr;
 }
 
-bool CAudio::ReadTags(const char* path, std::string* title, std::string* artist)
+bool CAudio::ReadTags(const char* path, std::string* title, std::string* artist, std::string* album)
 {
     FSOUND_File_SetCallbacks(FileOpen, FileClose, FileRead, FileSeek, FileTell);
     FSOUND_TAGS tags;
@@ -54,6 +54,8 @@ bool CAudio::ReadTags(const char* path, std::string* title, std::string* artist)
         return false;
     *title = tags.title;
     *artist = tags.artist;
+    if (album)
+        *album = tags.album;
     return true;
 }
 

@@ -36,7 +36,7 @@ public:
     static uint32_t GetLength(CHandle* handle);
     // Whether `path` would play, and what it says of itself (the file's own
     // text, possibly empty). Opens nothing that stays open.
-    static bool ReadTags(const char* path, std::string* title, std::string* artist);
+    static bool ReadTags(const char* path, std::string* title, std::string* artist, std::string* album = nullptr);
 };
 
 class CSong final : public CAudio::CHandle

@@ -85,7 +85,7 @@ void PlayNoise()
 {
     CAlbum album;
     album.m_DayNames = false;
-    album.m_Tracks.push_back({TestFile("noise20.wav").m_Path, "NOISE", "NOISE", ""});
+    album.m_Tracks.push_back({TestFile("noise20.wav").m_Path, "NOISE", "NOISE", "", ""});
     ReplaceAlbum(std::move(album));
 }
 

@@ -181,7 +181,7 @@ void BM_Sync(benchmark::State& state)
     }
     CAlbum album;
     album.m_DayNames = false;
-    album.m_Tracks.push_back({track, "sync", "sync", ""});
+    album.m_Tracks.push_back({track, "sync", "sync", "", ""});
     g_Album = album;
 
     std::vector<SFrame> frames;

@@ -65,6 +65,7 @@ const char TextGap[] = "                   ";
 
 CMusicDisk::CMusicDisk()
 {
+    m_Volume = std::clamp(g_PlayerOptions.m_Volume, 0.0f, 1.0f);
     StartAlbum();
     const int32_t first = g_PlayerOptions.m_FirstTrack;
     if (first > 0 && first < g_Album.Count())
@@ -363,10 +364,13 @@ void CMusicDisk::LoadTrack()
 
 void CMusicDisk::SayTrack() const
 {
-    if (g_Album.NamesTracks() && m_TrackIndex < static_cast<int>(m_Texts.size()))
-        std::fprintf(stderr, "ORBA: playing %d of %d: %.*s\n", m_TrackIndex + 1, g_Album.Count(),
-                     static_cast<int>(m_Texts[m_TrackIndex].size() - (sizeof(TextGap) - 1)),
-                     m_Texts[m_TrackIndex].c_str());
+    // The terminal names the track in its own text, as the desktop does; only
+    // the ticker folds it to the font's letters.
+    const std::string artist = g_Album.Artist(m_TrackIndex);
+    const std::string title = g_Album.Title(m_TrackIndex);
+    const bool byArtist = artist.find_first_not_of(" \t") != std::string::npos;
+    std::fprintf(stderr, "ORBA: playing %d of %d: %s%s%s\n", m_TrackIndex + 1, g_Album.Count(),
+                 byArtist ? artist.c_str() : "", byArtist ? ": " : "", title.c_str());
 }
 
 void CMusicDisk::QueueNext()

@@ -39,7 +39,7 @@ public:
     CAudio::CHandle* m_NextHandle = nullptr;
     int32_t m_NextIndex = -1;
     CFont* m_Font = nullptr;
-    float m_Volume = 0.85f;
+    float m_Volume = 0.0f;  // from the options at the start
     bool m_Paused = false;
     float m_TextAlpha = 1.0f;
     bool m_TextChanging = false;

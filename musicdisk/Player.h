@@ -16,6 +16,7 @@ struct SPlayerOptions
 {
     int32_t m_FirstTrack = 0;   // 0 based; out of range starts at the first
     bool m_HideCursor = false;  // a recording shows no mouse square
+    float m_Volume = 0.85f;     // 0..1 at the start: the kept one, else the disk's own
 };
 
 enum EPlayerRequest : uint32_t

@@ -73,13 +73,14 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream);
 
 // ---- Beyond the calls the program makes ----------------------------------
-// What a file says of itself: title and artist in the file's own text
+// What a file says of itself: title, artist and album in the file's own text
 // (usually UTF-8, sometimes Latin-1), each cut to 255 bytes, empty where it
 // says nothing.
 struct FSOUND_TAGS
 {
     char title[256];
     char artist[256];
+    char album[256];
 };
 // Opens `name` through the file callbacks as the library would play it (a
 // module, else a stream) and reads its tags. False, with empty tags, when the

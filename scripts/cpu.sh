@@ -35,7 +35,7 @@ mkdir -p "$work/music"
 length=$(( 3 * seconds + 30 ))
 sox -n -r 44100 -c 2 "$work/music/noise.wav" synth "$length" pinknoise vol 0.3
 
-ORBA_FRAME_STATS=1 SDL_AUDIODRIVER=dummy "$bin" --windowed "$work/music" 2>"$work/stderr.log" &
+XDG_STATE_HOME="$work/state" ORBA_FRAME_STATS=1 SDL_AUDIODRIVER=dummy "$bin" --windowed "$work/music" 2>"$work/stderr.log" &
 pid=$!
 sleep 12   # loading and the fade in
 ticks=$(getconf CLK_TCK)

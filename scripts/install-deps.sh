@@ -12,6 +12,7 @@ RUN_PKGS=(
   libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation2
   libglm-dev libmp3lame-dev libcairo2-dev libsystemd-dev
   libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev
+  libicu-dev libasound2-dev libwayland-dev
 )
 TEST_PKGS=(
   git python3 googletest libgtest-dev libgmock-dev libbenchmark-dev

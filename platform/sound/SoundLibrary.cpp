@@ -977,8 +977,8 @@ signed char FSOUND_ReadTags(const char* name, FSOUND_TAGS* tags)
         source = OpenStreamSource(g_SoundIO, name);
     if (!source)
         return 0;
-    std::string title, artist;
-    source->Tags(&title, &artist);
+    std::string title, artist, album;
+    source->Tags(&title, &artist, &album);
     auto copy = [](const std::string& from, char (&to)[256]) {
         size_t n = std::min(from.size(), sizeof(to) - 1);
         // Never half a UTF-8 character at the cut.
@@ -990,6 +990,7 @@ signed char FSOUND_ReadTags(const char* name, FSOUND_TAGS* tags)
     };
     copy(title, tags->title);
     copy(artist, tags->artist);
+    copy(album, tags->album);
     return 1;
 }
 

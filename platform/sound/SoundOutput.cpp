@@ -1,10 +1,13 @@
 #include "platform/sound/SoundOutput.h"
 
 #include <SDL.h>
+#include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace
 {
@@ -12,6 +15,36 @@ constexpr int DeviceFrames = 1024;
 // The silent output's block: small, so that time and the spectrum move
 // smoothly; 512 frames is 11.6 ms.
 constexpr int SilentFrames = 512;
+
+// SDL opens libasound itself, and the library writes its complaints straight
+// to stderr: eight "ALSA lib conf.c:..." lines where there is no sound card.
+// They come here instead, from any thread; the first since the device was
+// last tried is kept, for the one line that says what they meant. (The
+// default handler also stays quiet where the library asks it to, as while
+// SDL lists the devices: what this one hears then is dropped unsaid.)
+std::mutex s_AlsaLock;
+std::string s_AlsaSaid;
+
+void AlsaSays(const char* /*file*/, int /*line*/, const char* /*function*/, int /*err*/, const char* format, ...)
+{
+    char text[256] = {};
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    std::lock_guard<std::mutex> lock(s_AlsaLock);
+    if (s_AlsaSaid.empty())
+        s_AlsaSaid = text;
+}
+
+// The ALSA library's first complaint since the last call, or "".
+std::string TakeAlsaSaid()
+{
+    std::lock_guard<std::mutex> lock(s_AlsaLock);
+    std::string said;
+    said.swap(s_AlsaSaid);
+    return said;
+}
 
 void SDLCALL OutputCallback(void* user, Uint8* stream, int bytes)
 {
@@ -25,7 +58,9 @@ void CSoundOutput::Start(CSoundMixer* mixer, bool tryDevice)
     Stop();
     m_Mixer = mixer;
     m_Lost.store(false);
+    snd_lib_error_set_handler(AlsaSays);
     const bool sdlAudio = tryDevice && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    TakeAlsaSaid();
     if (sdlAudio)
     {
         m_SdlAudio = true;
@@ -54,7 +89,11 @@ void CSoundOutput::Start(CSoundMixer* mixer, bool tryDevice)
         }
     }
     if (tryDevice)
-        std::fprintf(stderr, "ORBA: sound: no audio device (%s): playing silently\n", SDL_GetError());
+    {
+        const std::string alsa = TakeAlsaSaid();
+        std::fprintf(stderr, "ORBA: sound: no audio device (%s%s%s): playing silently\n", SDL_GetError(),
+                     alsa.empty() ? "" : "; the ALSA library: ", alsa.c_str());
+    }
     StartSilent();
 }
 

@@ -220,7 +220,7 @@ public:
         return true;
     }
 
-    void Tags(std::string* title, std::string* artist) override
+    void Tags(std::string* title, std::string* artist, std::string* album) override
     {
         mpg123_id3v1* v1 = nullptr;
         mpg123_id3v2* v2 = nullptr;
@@ -234,6 +234,7 @@ public:
         };
         *title = text(v2 ? v2->title : nullptr, v1 ? v1->title : nullptr, sizeof(v1->title));
         *artist = text(v2 ? v2->artist : nullptr, v1 ? v1->artist : nullptr, sizeof(v1->artist));
+        *album = text(v2 ? v2->album : nullptr, v1 ? v1->album : nullptr, sizeof(v1->album));
     }
 
 private:
@@ -310,12 +311,14 @@ public:
 
     bool Seek(int64_t frame) override { return sf_seek(m_Sound, frame, SEEK_SET) >= 0; }
 
-    void Tags(std::string* title, std::string* artist) override
+    void Tags(std::string* title, std::string* artist, std::string* album) override
     {
         const char* t = sf_get_string(m_Sound, SF_STR_TITLE);
         const char* a = sf_get_string(m_Sound, SF_STR_ARTIST);
+        const char* b = sf_get_string(m_Sound, SF_STR_ALBUM);
         *title = t ? t : "";
         *artist = a ? a : "";
+        *album = b ? b : "";
     }
 
 private:
@@ -434,7 +437,7 @@ public:
 
     void SetRepeat(bool repeat) override { openmpt_module_set_repeat_count(m_Module, repeat ? -1 : 0); }
 
-    void Tags(std::string* title, std::string* artist) override
+    void Tags(std::string* title, std::string* artist, std::string* album) override
     {
         auto text = [this](const char* key) {
             const char* value = openmpt_module_get_metadata(m_Module, key);
@@ -444,6 +447,8 @@ public:
         };
         *title = text("title");
         *artist = text("artist");
+        // A module names no album of its own.
+        album->clear();
     }
 
 private:

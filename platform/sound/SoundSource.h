@@ -25,7 +25,7 @@ public:
     // What the file says of itself, as its decoder reads it (ID3, Vorbis
     // comments, RIFF INFO, module metadata); left empty where it says nothing.
     // The text is the file's own: usually UTF-8, sometimes Latin-1.
-    virtual void Tags(std::string* title, std::string* artist) {}
+    virtual void Tags(std::string* title, std::string* artist, std::string* album) {}
 };
 
 // mp3 through libmpg123, WAV/FLAC/Ogg through libsndfile; null when neither

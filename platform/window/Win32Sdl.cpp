@@ -23,6 +23,7 @@
 
 #include "platform/window/PlatformWindow.h"
 #include "platform/window/WindowPlace.h"
+#include "platform/window/WaylandLog.h"
 
 struct SDropList
 {
@@ -469,6 +470,7 @@ bool InitPlatformVideo()
     // server that is there now and then refuses a connection for a moment
     // (a busy Xvfb does): a few quick tries tell that from no display at all.
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    QuietWayland();
     for (int attempt = 0; attempt < 5 && s_VideoState <= 0; ++attempt)
     {
         if (attempt > 0)
@@ -482,6 +484,9 @@ bool InitPlatformVideo()
             s_VideoState = -1;
         }
     }
+    const std::string wayland = TakeWaylandSaid();
+    if (s_VideoState < 0 && !wayland.empty())
+        std::fprintf(stderr, "ORBA: window: no Wayland display to reach (%s)\n", wayland.c_str());
     return s_VideoState > 0;
 }
 

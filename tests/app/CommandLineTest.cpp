@@ -30,22 +30,22 @@ protected:
     fs::path m_Old;
 };
 
-TEST(CommandLineTest, OptionsAndOneAlbum)
+TEST(CommandLineTest, OptionsAndTheGivenFoldersAndFiles)
 {
     SCommandLine line;
-    ASSERT_TRUE(Parse({"--windowed", "My Music"}, &line));
+    ASSERT_TRUE(Parse({"--windowed", "My Music", "1 caf\xC3\xA9.mp3", "--fresh"}, &line));
     EXPECT_EQ(line.m_Screen, ScreenWindowed);
-    EXPECT_EQ(line.m_Album, "My Music");
+    EXPECT_TRUE(line.m_Fresh);
+    EXPECT_EQ(line.m_Album, (std::vector<std::string>{"My Music", "1 caf\xC3\xA9.mp3"}));
     ASSERT_TRUE(Parse({"--fullscreen", "--", "--odd name"}, &line));
     EXPECT_EQ(line.m_Screen, ScreenFullScreen);
-    EXPECT_EQ(line.m_Album, "--odd name");
+    EXPECT_EQ(line.m_Album, std::vector<std::string>{"--odd name"});
     ASSERT_TRUE(Parse({"-h"}, &line));
     EXPECT_TRUE(line.m_Help);
 
     EXPECT_FALSE(Parse({"--nonsense"}, &line));
     EXPECT_EQ(line.m_Error, "unknown option --nonsense");
-    EXPECT_FALSE(Parse({"a", "b"}, &line));
-    EXPECT_FALSE(Parse({""}, &line));
+    EXPECT_FALSE(Parse({"a", ""}, &line));
 }
 
 TEST_F(AlbumChoiceTest, TheDefaultIsTheWorkingFoldersAlbumThenTheOneBesideTheProgram)
@@ -57,22 +57,22 @@ TEST_F(AlbumChoiceTest, TheDefaultIsTheWorkingFoldersAlbumThenTheOneBesideThePro
     fs::current_path(dir + "/here");
     std::string why;
     // The working folder's album plays nothing: the program's own is next.
-    ASSERT_TRUE(ChooseAlbum("", dir + "/program", &why));
+    ASSERT_TRUE(ChooseAlbum({}, {}, dir + "/program", &why));
     ASSERT_EQ(g_Album.Count(), 1);
     EXPECT_EQ(g_Album.m_Tracks[0].m_Path, dir + "/program/Tamm_songs/only.wav");
 
     // A day album in the working folder keeps its relative name.
     fs::copy_file(TestFile("cbr.mp3").m_Path, dir + "/here/Tamm_songs/tamm - day2.mp3");
-    ASSERT_TRUE(ChooseAlbum("", dir + "/program", &why));
+    ASSERT_TRUE(ChooseAlbum({}, {}, dir + "/program", &why));
     EXPECT_TRUE(g_Album.m_DayNames);
     EXPECT_EQ(DayPath(g_Album.m_Folder, 2), "Tamm_songs\\tamm - day2.mp3");
 
     // A named folder that plays nothing is refused; a default that plays
     // nothing still opens the player.
-    EXPECT_FALSE(ChooseAlbum(dir + "/here/nothing", "", &why));
+    EXPECT_FALSE(ChooseAlbum({dir + "/here/nothing"}, {}, "", &why));
     fs::remove_all(dir + "/here/Tamm_songs");
     const int serial = g_AlbumSerial;
-    EXPECT_TRUE(ChooseAlbum("", "", &why));
+    EXPECT_TRUE(ChooseAlbum({}, {}, "", &why));
     EXPECT_EQ(g_AlbumSerial, serial);
 }
 

@@ -92,7 +92,7 @@ TEST(RecordFrameTest, EveryRecordedFrameIsTheLiveFrameAtTheSameTimeAndSound)
     // The live program as RunDemo starts it, on a clock that says frame k at
     // k / fps, the sound pulled after each frame as the recorder pulls it.
     std::string why;
-    ASSERT_TRUE(ChooseAlbum("", ProgramFolder(), &why)) << why;
+    ASSERT_TRUE(ChooseAlbum({}, {}, ProgramFolder(), &why)) << why;
     FSOUND_SetPulledOutput(1);
     ASSERT_TRUE(FSOUND_Init(RecordAudioRate, 32, 0));
     FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), TRUE);

@@ -59,7 +59,7 @@ protected:
         m_Old = fs::current_path();
         fs::current_path(m_Dir);
         std::string why;
-        ASSERT_TRUE(ChooseAlbum("", ProgramFolder(), &why)) << why;
+        ASSERT_TRUE(ChooseAlbum({}, {}, ProgramFolder(), &why)) << why;
         FSOUND_SetPulledOutput(1);
         ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
         FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), TRUE);

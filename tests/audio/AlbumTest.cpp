@@ -113,10 +113,10 @@ TEST(AlbumTest, TagsOfEveryKindNameTheTracks)
         GTEST_SKIP() << "needs lame and sox";
     const std::string dir = MakeTempDir("album-tags");
     const std::string wav = TestFile("tone44.wav").m_Path;
-    ASSERT_EQ(RunCommand("lame --quiet --add-id3v2 --tt 'Café Noir' --ta 'Ærø Ensemble' '" + wav + "' '" + dir +
+    ASSERT_EQ(RunCommand("lame --quiet --add-id3v2 --tt 'Café Noir' --ta 'Ærø Ensemble' --tl 'Harbour Lights' '" + wav + "' '" + dir +
                          "/a.mp3'"), 0);
     ASSERT_EQ(RunCommand("sox '" + wav + "' -r 48000 --add-comment 'TITLE=Night Drive' --add-comment "
-                         "'ARTIST=Straße' '" + dir + "/b.ogg'"), 0);
+                         "'ARTIST=Straße' --add-comment 'ALBUM=Harbour Lights' '" + dir + "/b.ogg'"), 0);
     ASSERT_EQ(RunCommand("sox '" + wav + "' -r 48000 --add-comment 'TITLE=Rain' '" + dir + "/c.flac'"), 0);
     WriteWavWithInfo(dir + "/d.wav", "Low Tide", "Harbour");
     std::vector<uint8_t> module = MakeModule();
@@ -134,6 +134,11 @@ TEST(AlbumTest, TagsOfEveryKindNameTheTracks)
         texts.push_back(t.m_Text);
     EXPECT_EQ(texts, (std::vector<std::string>{"Ærø Ensemble: Café Noir", "Straße: Night Drive", "Rain",
                                                "Harbour: Low Tide", "Tracker Days", "f untagged name"}));
+    // The album the tags name, where those that name one agree; else the folder.
+    EXPECT_EQ(album.Name(), "Harbour Lights");
+    ASSERT_EQ(RunCommand("lame --quiet --add-id3v2 --tl 'Other' '" + wav + "' '" + dir + "/g.mp3'"), 0);
+    ASSERT_TRUE(ReadAlbumFolder(dir, &album, &why)) << why;
+    EXPECT_EQ(album.Name(), "album-tags");
 }
 
 TEST(AlbumTest, BadFoldersAndNamesAreRefusedOrSkipped)
@@ -188,18 +193,45 @@ TEST(AlbumTest, DayNamesMakeTheDayAlbum)
     EXPECT_FALSE(ReadAlbumFolder(broken, &album, &why));
 }
 
-TEST(AlbumTest, DroppedFilesMakeAnAlbumOfThePlayableOnes)
+TEST(AlbumTest, GivenFilesAndFoldersPlayInTheGivenOrder)
 {
-    const std::string dir = MakeTempDir("album-drop");
+    const std::string dir = MakeTempDir("album-given");
+    fs::create_directories(dir + "/folder");
     Copy(TestFile("short.wav").m_Path, dir + "/b 10.wav");
     Copy(TestFile("short.wav").m_Path, dir + "/b 9.wav");
+    Copy(TestFile("short.wav").m_Path, dir + "/folder/2 two.wav");
+    Copy(TestFile("short.wav").m_Path, dir + "/folder/10 ten.wav");
+    // A day file inside a folder among others makes no day album.
+    Copy(TestFile("cbr.mp3").m_Path, dir + "/folder/tamm - day1.mp3");
     WriteBytes(dir + "/a.txt", {'x'});
+    WriteBytes(dir + "/empty.mp3", {});
+    Copy(TestFile("random.bin").m_Path, dir + "/noise.mp3");
     CAlbum album;
     std::string why;
-    ASSERT_TRUE(ReadAlbumFiles({dir + "/b 10.wav", dir + "/a.txt", dir + "/b 9.wav", dir + "/gone.wav"}, &album,
-                               &why)) << why;
-    EXPECT_EQ(Names(album), (std::vector<std::string>{"b 9.wav", "b 10.wav"}));
-    EXPECT_FALSE(ReadAlbumFiles({dir + "/a.txt"}, &album, &why));
+    // Files as given (not sorted), a folder's files in natural order where
+    // it stands; what cannot play is left out.
+    ASSERT_TRUE(ReadAlbumPaths({dir + "/b 10.wav", dir + "/a.txt", dir + "/folder", dir + "/gone.wav",
+                                dir + "/b 9.wav"},
+                               &album, &why))
+        << why;
+    EXPECT_FALSE(album.m_DayNames);
+    EXPECT_EQ(Names(album), (std::vector<std::string>{"b 10.wav", "2 two.wav", "10 ten.wav", "tamm - day1.mp3",
+                                                      "b 9.wav"}));
+    EXPECT_EQ(album.Name(), "album-given");
+
+    // One file is an album of one; one that cannot play is refused for its
+    // own reason.
+    ASSERT_TRUE(ReadAlbumPaths({dir + "/b 9.wav"}, &album, &why));
+    EXPECT_EQ(album.Count(), 1);
+    const std::pair<std::string, std::string> refused[] = {
+        {"a.txt", "not music"},          {"gone.wav", "no such file or folder"}, {"empty.mp3", "empty"},
+        {"noise.mp3", "not music ORBA can play"}, {"folder/../a.txt", "not music"}};
+    for (const auto& [name, reason] : refused)
+    {
+        EXPECT_FALSE(ReadAlbumPaths({dir + "/" + name}, &album, &why)) << name;
+        EXPECT_NE(why.find(reason), std::string::npos) << name << ": " << why;
+    }
+    EXPECT_FALSE(ReadAlbumPaths({dir + "/a.txt", dir + "/noise.mp3"}, &album, &why));
 }
 
 }  // namespace

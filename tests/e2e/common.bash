@@ -18,6 +18,8 @@ mkdir -p "$ARTIFACTS"
 XVFB_PID=""
 ORBA_PID=""
 ORBA_ENV=()
+# The program's kept settings stay in the test's own folder.
+export XDG_STATE_HOME="$WORK/state"
 
 # ended <pid>: the process is gone, or has ended and is not yet collected (a
 # child in that state still answers kill -0).
@@ -397,7 +399,7 @@ escape_and_wait_exit() {
     xdotool keyup Escape 2>/dev/null || true
 }
 
-# The track the player last said it started ("ORBA: playing <n> of <m>: TEXT").
+# The track the player last said it started ("ORBA: playing <n> of <m>: Artist: Title").
 playing() { grep "ORBA: playing [0-9]* of" "$WORK/stderr.log" | tail -n 1; }
 expect_playing() { # expect_playing "<n> of <m>: TEXT"
     wait_for 60 bash -c "grep 'ORBA: playing [0-9]* of' '$WORK/stderr.log' | tail -n 1 | grep -qF '$1'" ||

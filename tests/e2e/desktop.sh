@@ -57,7 +57,7 @@ shot() { screenshot "desktop-$1"; client_area "$ARTIFACTS/desktop-$1.png" "$WORK
 NUMBER=100x18+350+360
 shot first
 playerctl -p orba next
-expect_playing "2 of 3: QUARTET: BETA SONG"
+expect_playing "2 of 3: Quartet: Beta Song"
 wait_screen 60 "the knob to show the second track" changed_from "$WORK/first.png" $NUMBER 20
 shot second
 [ "$(differing "$WORK/first.png" "$WORK/second.png" $NUMBER)" -gt 20 ] || fail "playerctl next did not change the knob"
@@ -93,7 +93,7 @@ press space
 wait_for 60 bash -c '[ "$(playerctl -p orba status)" = Playing ]' || fail "Space did not play again"
 
 press XF86AudioNext
-expect_playing "3 of 3: QUARTET: GAMMA SONG"
+expect_playing "3 of 3: Quartet: Gamma Song"
 
 # A click held under a millisecond while the program is busy (stopped): both
 # edges arrive between two frames, and the click still counts.
@@ -108,7 +108,7 @@ xdotool mousedown 1 mouseup 1
 # program, which reads them when it runs again.
 xdotool getmouselocation >/dev/null
 kill -CONT "$ORBA_PID"
-expect_playing "1 of 3: QUARTET: ALPHA SONG"
+expect_playing "1 of 3: Quartet: Alpha Song"
 move_pointer 900 50
 
 # SIGTERM while playing: the program ends through its own shutdown, with 0.

@@ -104,7 +104,7 @@ TEST_P(LiveGaplessTest, TheAlbumComesOutAsTheSignalItWasCutFrom)
         for (float v : decoded)
             expected.push_back(std::clamp(v, -1.0f, 1.0f));
         m_Ends.push_back(expected.size() / 2);
-        album.m_Tracks.push_back({track, "Part", "Part", ""});
+        album.m_Tracks.push_back({track, "Part", "Part", "", ""});
     }
     ReplaceAlbum(std::move(album));
 

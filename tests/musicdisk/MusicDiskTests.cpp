@@ -665,8 +665,9 @@ protected:
         MusicDiskTest::TearDown();
         ReplaceAlbum(CAlbum());
     }
-    // Three tracks with the given tag texts, as a folder of the user's own.
-    bool UseAlbum(std::vector<std::string> texts)
+    // Tracks with the given tag texts, as a folder of the user's own; the
+    // text is the title, by the artist when one is given.
+    bool UseAlbum(std::vector<std::string> texts, std::vector<std::string> artists = {})
     {
         const std::string tone = ToneFile(30);
         if (tone.empty())
@@ -678,7 +679,8 @@ protected:
         {
             const std::string path = m_Dir + "/own " + std::to_string(i + 1) + ".mp3";
             fs::copy_file(tone, path);
-            album.m_Tracks.push_back({path, texts[i], texts[i], ""});
+            const std::string artist = i < artists.size() ? artists[i] : "";
+            album.m_Tracks.push_back({path, artist.empty() ? texts[i] : artist + ": " + texts[i], texts[i], artist, ""});
         }
         ReplaceAlbum(std::move(album));
         return true;
@@ -704,6 +706,26 @@ TEST_F(OwnAlbumTest, WrapsAtItsOwnLengthAndShowsEachTracksText)
     // The text of track 2, a few characters of it already scrolled in.
     const std::string rest = d.m_TextSource;
     EXPECT_TRUE(rest.size() > 20 && std::string("SECOND ONE ").find(rest.substr(0, 5)) != std::string::npos) << rest;
+}
+
+TEST_F(OwnAlbumTest, TheTerminalNamesEveryAlbumsTracksInTheirOwnText)
+{
+    REQUIRE_TRACKS(1);
+    testing::internal::CaptureStderr();
+    Create();
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("ORBA: playing 1 of 30: Tamm: Day 1\n"), std::string::npos) << said;
+
+    // Only the ticker folds the text.
+    ASSERT_TRUE(UseAlbum({"Группа крови", "Straße – Café"}, {"Кино"}));
+    testing::internal::CaptureStderr();
+    Frame(0, 0, false);
+    Click(NextX, ButtonY);
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("ORBA: playing 1 of 2: Кино: Группа крови\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("ORBA: playing 2 of 2: Straße – Café\n"), std::string::npos) << said;
+    ASSERT_EQ(m_Disk->m_Texts.size(), 2u);
+    EXPECT_EQ(m_Disk->m_Texts[0].rfind("KINO: GRUPPA KROVI ", 0), 0u) << m_Disk->m_Texts[0];
 }
 
 TEST_F(OwnAlbumTest, ANewAlbumStartsAtItsFirstTrack)

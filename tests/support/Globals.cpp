@@ -5,6 +5,7 @@
 #include "app/App.h"
 #include "app/DebugPanel.h"
 #include "app/RecorderHooks.h"
+#include "app/Remembered.h"
 #include "audio/Album.h"
 #include "frame/AppState.h"
 #include "frame/Report.h"
@@ -61,6 +62,7 @@ void ResetProgramState()
     ResetPlayerRecords();
     g_PauseIconAlpha = 0.0f;
     g_Album = CAlbum();
+    g_Remembered = SRemembered();
     ForgetKeptLayers();
     SetRecordFrameTap(nullptr, nullptr);
     g_Demo.m_ScreenChoice = 0;

@@ -2,15 +2,23 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
 // Every test program renders offscreen unless told otherwise, so OpenGL
-// tests run on Mesa without an X display.
+// tests run on Mesa without an X display, and keeps its settings in a
+// folder of its own, never the user's.
 struct STestEnvironment
 {
-    STestEnvironment() { setenv("SDL_VIDEODRIVER", "offscreen", 0); }
+    STestEnvironment()
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        const std::string state = MakeTempDir("state-" + std::to_string(getpid()));
+        setenv("XDG_STATE_HOME", state.c_str(), 1);
+    }
 } s_TestEnvironment;
 
 }  // namespace

@@ -122,4 +122,21 @@ screenshot window-2x
 click 48 154
 wait_exit 60
 [ "$EXIT_CODE" = 0 ] || fail "QUIT at 2x: exit code $EXIT_CODE"
+# The place is remembered: the next start opens where the window was left,
+# at its size; a place no screen shows opens in the middle at 800x600.
+read -r left_x left_y _ _ < <(grep '^window' "$XDG_STATE_HOME/orba/settings" | sed -E 's/^[^=]*= *//')
+[ -n "$left_x" ] || fail "no window place kept: $(cat "$XDG_STATE_HOME/orba/settings" 2>&1)"
+start_orba
+answer_box No
+wait_until 120 "the player window again" player_shown
+wait_until 60 "the window where it was left, 1600x1200" at "$left_x" "$left_y" 1600 1200
+escape_and_wait_exit 60
+sed -i -E 's/^(window *= *)-?[0-9]+ /\19000 /' "$XDG_STATE_HOME/orba/settings"
+grep -q '^window *= *9000 ' "$XDG_STATE_HOME/orba/settings" || fail "could not move the kept place off screen"
+start_orba
+answer_box No
+wait_until 120 "the player window a third time" player_shown
+wait_until 60 "the window in the middle at 800x600, its kept place being off screen" at \
+    $(((SCREEN_W - 800) / 2)) $(((SCREEN_H - 600) / 2)) 800 600
+escape_and_wait_exit 60
 echo "PASS window"

@@ -18,8 +18,14 @@ namespace {
 
 constexpr char WindowClass[] = "Demo";
 
-SWindowPlace s_LastPlace;
+SWindowPlace s_LastPlace, s_OpenedPlace;
 bool s_HaveLastPlace = false;
+
+bool SamePlace(const SWindowPlace& a, const SWindowPlace& b)
+{
+    return a.m_X == b.m_X && a.m_Y == b.m_Y && a.m_Width == b.m_Width && a.m_Height == b.m_Height &&
+           a.m_FullScreen == b.m_FullScreen;
+}
 
 // Window keys are taken between frames, never inside one: a full-screen
 // switch changes the target, and a frame must be cleared and drawn whole
@@ -112,6 +118,8 @@ int RunShow(const SShowOptions& options, CShowDriver& driver)
     // shows its box from a forked child, which must not inherit them.
     if (CreateRenderDevice())
     {
+        if (!GetWindowPlace(g_hWnd, &s_OpenedPlace))
+            s_OpenedPlace = SWindowPlace();
         FSOUND_SetPulledOutput(options.m_PulledSound ? 1 : 0);
         FSOUND_Init(options.m_SoundRate, 32, 0);
         FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), TRUE);
@@ -137,7 +145,8 @@ int RunShow(const SShowOptions& options, CShowDriver& driver)
     else
         exitCode = driver.CannotStart(GetRenderDeviceError());
     ReleaseResources();
-    s_HaveLastPlace = g_hWnd && GetWindowPlace(g_hWnd, &s_LastPlace);
+    // Only a window moved, sized or switched has a new place to tell.
+    s_HaveLastPlace = g_hWnd && GetWindowPlace(g_hWnd, &s_LastPlace) && !SamePlace(s_LastPlace, s_OpenedPlace);
     ReleaseRenderDevice();
     SetWindowPlaceToOpen(nullptr);
     g_StartScale = 0.0f;

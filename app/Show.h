@@ -61,7 +61,8 @@ public:
     virtual void AfterFrame() {}
 };
 
-// Where the last show's window stood when it closed; false when it had none.
+// Where the last show's window stood when it closed; false when it had none
+// or it stood where it opened.
 bool LastWindowPlace(SWindowPlace* place);
 // Runs the show from the loading screen to its end; the process exit code.
 int RunShow(const SShowOptions& options, CShowDriver& driver);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -35,6 +36,9 @@ std::string Playing(const CAlbum& album)
     return album.Notice(Shown(album.m_Folder));
 }
 
+constexpr double MinScale = 0.5;
+constexpr double MaxScale = 8.0;
+
 }  // namespace
 
 const char* UsageText()
@@ -45,10 +49,12 @@ const char* UsageText()
            "the album played last, else Tamm_songs/ in the working directory, else the demo album beside\n"
            "the program. Drop folders or files on the window to play them instead.\n"
            "Keys: Space plays and pauses, J and L move ten seconds back and on, + and - set the\n"
-           "volume, F11 switches to full screen and back, Escape quits.\n"
+           "volume, F11 switches to full screen and back, ] and [ make the window bigger and smaller,\n"
+           "Escape quits. Drag the skin to move the window, its edges to size it.\n"
            "\n"
            "  --windowed     open in a window without asking\n"
            "  --fullscreen   open full screen without asking\n"
+           "  --scale S      open the window S times 800x600 (default: the desktop's scale factor)\n"
            "  --fresh        start from the default volume and album, forgetting the kept ones\n"
            "  --help         show this and exit\n"
            "  --version      show the version and exit\n"
@@ -77,6 +83,18 @@ bool ParseCommandLine(int argc, const char* const* argv, SCommandLine* line)
             line->m_Screen = ScreenWindowed;
         else if (options && std::strcmp(arg, "--fullscreen") == 0)
             line->m_Screen = ScreenFullScreen;
+        else if (options && std::strcmp(arg, "--scale") == 0)
+        {
+            char* end = nullptr;
+            const char* value = i + 1 < argc ? argv[++i] : "";
+            const double scale = std::strtod(value, &end);
+            if (end == value || *end != 0 || !(scale >= MinScale && scale <= MaxScale))
+            {
+                line->m_Error = std::string("--scale ") + value + ": give a number from 0.5 to 8";
+                return false;
+            }
+            line->m_Scale = static_cast<float>(scale);
+        }
         else if (options && std::strcmp(arg, "--fresh") == 0)
             line->m_Fresh = true;
         else if (options && std::strcmp(arg, "--lossless") == 0)

@@ -16,6 +16,7 @@ struct SCommandLine
     bool m_Help = false;
     bool m_Version = false;
     EScreenChoice m_Screen = ScreenAsk;
+    float m_Scale = 0.0f;  // --scale; 0: the desktop's
     bool m_Fresh = false;  // start from the default settings and forget the kept ones
     std::vector<std::string> m_Album;  // folders and files as given; empty: the default album
     // --record FILE and its settings, as given (app/Recorder.cpp reads them).

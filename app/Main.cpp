@@ -39,6 +39,10 @@ int main(int argc, char** argv)
         RememberAlbum(line.m_Album);
     SShowOptions options;
     options.m_Screen = line.m_Screen;
+    options.m_Scale = line.m_Scale;
+    // Where the window stood, if a screen there still shows it.
+    options.m_HavePlace = g_Remembered.m_HavePlace;
+    options.m_Place = g_Remembered.m_Place;
     // The volume the player was left at, rather than its own start value.
     if (g_Remembered.m_Volume >= 0.0f)
         options.m_Player.m_Volume = g_Remembered.m_Volume;

@@ -95,5 +95,9 @@ void MainLoopIteration(MSG& msg)
 
 int RunDemo(const SShowOptions& options)
 {
-    return RunShow(options, s_Live);
+    const int code = RunShow(options, s_Live);
+    SWindowPlace place;
+    if (LastWindowPlace(&place))
+        RememberWindowPlace(place);
+    return code;
 }

@@ -185,6 +185,9 @@ public:
             return 2;
         }
         m_TrackFrames = trackFrames;
+        // The show is drawn at the film's own pixels (RunShow chose the size).
+        m_Request.m_Options.m_SourceWidth = static_cast<int>(g_ScreenWidth);
+        m_Request.m_Options.m_SourceHeight = static_cast<int>(g_ScreenHeight);
         m_File = OpenRecordFile(m_Request.m_Options, &m_Why);
         if (!m_File)
         {
@@ -352,6 +355,8 @@ int RunRecording(const SCommandLine& line)
     }
     SShowOptions options;
     options.m_Screen = ScreenWindowed;
+    options.m_FrameWidth = request.m_Options.m_Width;
+    options.m_FrameHeight = request.m_Options.m_Height;
     options.m_Player.m_FirstTrack = request.m_FirstDay - 1;
     options.m_Player.m_HideCursor = true;
     options.m_PulledSound = true;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "musicdisk/Player.h"
@@ -13,6 +14,8 @@ namespace {
 
 constexpr const char* VolumeKey = "volume";
 constexpr const char* AlbumKey = "album";
+// "x y width height" and "full" or "window".
+constexpr const char* WindowKey = "window";
 // How long the volume must stand still before it is written.
 constexpr int64_t VolumeSettleMs = 1000;
 
@@ -33,6 +36,18 @@ bool ParseVolume(const std::string& text, float* volume)
     return true;
 }
 
+bool ParsePlace(const std::string& text, SWindowPlace* place)
+{
+    char mode[16] = {};
+    SWindowPlace p;
+    if (std::sscanf(text.c_str(), "%d %d %d %d %15s", &p.m_X, &p.m_Y, &p.m_Width, &p.m_Height, mode) != 5 ||
+        p.m_Width <= 0 || p.m_Height <= 0 || (std::strcmp(mode, "full") != 0 && std::strcmp(mode, "window") != 0))
+        return false;
+    p.m_FullScreen = std::strcmp(mode, "full") == 0;
+    *place = p;
+    return true;
+}
+
 void Write()
 {
     SSettingsValues values;
@@ -44,6 +59,14 @@ void Write()
     }
     for (const std::string& path : g_Remembered.m_Album)
         values.emplace_back(AlbumKey, path);
+    if (g_Remembered.m_HavePlace)
+    {
+        const SWindowPlace& p = g_Remembered.m_Place;
+        char text[80];
+        std::snprintf(text, sizeof text, "%d %d %d %d %s", p.m_X, p.m_Y, p.m_Width, p.m_Height,
+                      p.m_FullScreen ? "full" : "window");
+        values.emplace_back(WindowKey, text);
+    }
     std::string why;
     if (WriteSettings(SettingsPath(), values, &why))
     {
@@ -95,6 +118,12 @@ void LoadRemembered(bool fresh)
         }
         if (key == AlbumKey && !value.empty())
             kept.m_Album.push_back(value);
+        if (key == WindowKey && !(kept.m_HavePlace = ParsePlace(value, &kept.m_Place)))
+        {
+            std::fprintf(stderr, "ORBA: settings: %s has a window place of \"%s\"; starting from the defaults\n",
+                         path.c_str(), value.c_str());
+            return;
+        }
     }
     g_Remembered = kept;
 }
@@ -127,6 +156,13 @@ void FollowVolume(float volume, int64_t nowMs)
         s_VolumeMoving = false;
         Write();
     }
+}
+
+void RememberWindowPlace(const SWindowPlace& place)
+{
+    g_Remembered.m_HavePlace = true;
+    g_Remembered.m_Place = place;
+    Write();
 }
 
 void FlushRemembered()

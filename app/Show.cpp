@@ -18,6 +18,15 @@ namespace {
 
 constexpr char WindowClass[] = "Demo";
 
+SWindowPlace s_LastPlace, s_OpenedPlace;
+bool s_HaveLastPlace = false;
+
+bool SamePlace(const SWindowPlace& a, const SWindowPlace& b)
+{
+    return a.m_X == b.m_X && a.m_Y == b.m_Y && a.m_Width == b.m_Width && a.m_Height == b.m_Height &&
+           a.m_FullScreen == b.m_FullScreen;
+}
+
 // Window keys are taken between frames, never inside one: a full-screen
 // switch changes the target, and a frame must be cleared and drawn whole
 // into the one it is shown from.
@@ -25,9 +34,21 @@ void ApplyWindowKeys()
 {
     if (g_Input.IsKeyPressed(VK_F11))
         ToggleFullScreen();
+    if (g_Input.IsKeyPressed(VK_OEM_6))
+        StepWindowSize(+1);
+    if (g_Input.IsKeyPressed(VK_OEM_4))
+        StepWindowSize(-1);
+    ApplyRenderSize();
 }
 
 }  // namespace
+
+bool LastWindowPlace(SWindowPlace* place)
+{
+    if (s_HaveLastPlace)
+        *place = s_LastPlace;
+    return s_HaveLastPlace;
+}
 
 void ShowIteration(CShowDriver& driver, MSG& msg)
 {
@@ -86,12 +107,19 @@ int RunShow(const SShowOptions& options, CShowDriver& driver)
     g_PlayerOptions = options.m_Player;
     g_Demo.m_ScreenChoice = options.m_Screen;
     g_Quit = false;
+    g_StartScale = options.m_Scale;
+    g_StartWidth = options.m_FrameWidth;
+    g_StartHeight = options.m_FrameHeight;
+    SetWindowPlaceToOpen(options.m_HavePlace ? &options.m_Place : nullptr);
+    s_HaveLastPlace = false;
 
     int exitCode = 0;
     // The question comes before the sound library starts its threads: SDL
     // shows its box from a forked child, which must not inherit them.
     if (CreateRenderDevice())
     {
+        if (!GetWindowPlace(g_hWnd, &s_OpenedPlace))
+            s_OpenedPlace = SWindowPlace();
         FSOUND_SetPulledOutput(options.m_PulledSound ? 1 : 0);
         FSOUND_Init(options.m_SoundRate, 32, 0);
         FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), TRUE);
@@ -117,7 +145,12 @@ int RunShow(const SShowOptions& options, CShowDriver& driver)
     else
         exitCode = driver.CannotStart(GetRenderDeviceError());
     ReleaseResources();
+    // Only a window moved, sized or switched has a new place to tell.
+    s_HaveLastPlace = g_hWnd && GetWindowPlace(g_hWnd, &s_LastPlace) && !SamePlace(s_LastPlace, s_OpenedPlace);
     ReleaseRenderDevice();
+    SetWindowPlaceToOpen(nullptr);
+    g_StartScale = 0.0f;
+    g_StartWidth = g_StartHeight = 0;
     ForgetKeptLayers();
     ClearDebugVars();
     UnregisterClassA(WindowClass, wc.hInstance);

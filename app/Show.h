@@ -14,6 +14,13 @@
 struct SShowOptions
 {
     EScreenChoice m_Screen = ScreenAsk;
+    // The window's size as a multiple of 800 x 600 (0: the desktop's scale
+    // factor); a recording's frame size instead, when set.
+    float m_Scale = 0.0f;
+    int m_FrameWidth = 0, m_FrameHeight = 0;
+    // Where the window opens, if that is on a screen now.
+    bool m_HavePlace = false;
+    SWindowPlace m_Place;
     SPlayerOptions m_Player;
     // The sound is mixed only when the driver pulls it (a recording), at
     // this rate; otherwise it plays on the sound device.
@@ -54,6 +61,9 @@ public:
     virtual void AfterFrame() {}
 };
 
+// Where the last show's window stood when it closed; false when it had none
+// or it stood where it opened.
+bool LastWindowPlace(SWindowPlace* place);
 // Runs the show from the loading screen to its end; the process exit code.
 int RunShow(const SShowOptions& options, CShowDriver& driver);
 // One turn of the loop: an event, or a frame.

@@ -1,11 +1,14 @@
 // The window procedure: records keys and mouse in g_Input, captures the
-// mouse while a button is down, and quits when the window goes.
+// mouse while a button is down, tells the player's controls from the skin
+// that moves the window, takes a new size, and quits when the window goes.
 #include <string>
 #include <vector>
 
 #include "app/App.h"
 #include "app/CommandLine.h"
 #include "frame/Input.h"
+#include "musicdisk/MusicDisk.h"
+#include "render/RenderDevice.h"
 
 LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -14,6 +17,15 @@ LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
+    case WM_SIZE:
+        RequestRenderSize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_NCHITTEST:
+        // Asked while the event queue is read: it only looks.
+        return IsPlayerControlAt(static_cast<int16_t>(LOWORD(lParam)) / g_ScaleX,
+                                 static_cast<int16_t>(HIWORD(lParam)) / g_ScaleY)
+                   ? HTCLIENT
+                   : HTCAPTION;
     case WM_KEYDOWN:
         g_Input.KeyDown(static_cast<int>(wParam & 0xFF));
         break;

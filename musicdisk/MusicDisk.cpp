@@ -289,20 +289,32 @@ void CMusicDisk::UpdateCamera()
     m_Camera->UpdateView();
 }
 
+namespace {
+
+int ControlAt(float x, float y)
+{
+    for (int i = 0; i < 6; ++i)
+    {
+        const SButtonRect& r = g_ButtonRects[i];
+        if (r.x <= x && x <= r.x + r.w && r.y <= y && y <= r.y + r.h)
+            return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool IsPlayerControlAt(float x, float y)
+{
+    const int found = g_PlayerState.m_Present ? ControlAt(x, y) : -1;
+    return found >= 0 && found != ButtonSpeaker;
+}
+
 void CMusicDisk::UpdateControls(SPlayerRequests* requests)
 {
     const float mx = static_cast<float>(g_Input.m_MouseX) / g_ScaleX;
     const float my = static_cast<float>(g_Input.m_MouseY) / g_ScaleY;
-    int found = -1;
-    for (int i = 0; i < 6; ++i)
-    {
-        const SButtonRect& r = g_ButtonRects[i];
-        if (r.x <= mx && mx <= r.x + r.w && r.y <= my && my <= r.y + r.h)
-        {
-            found = i;
-            break;
-        }
-    }
+    const int found = ControlAt(mx, my);
     if (found < 0)
         return;
 

@@ -92,6 +92,10 @@ struct SButtonRect
     float x, y, w, h;
 };
 extern const SButtonRect g_ButtonRects[6];
+// Whether the point (in the 800 x 600 space) is on a control of the running
+// player: the buttons, QUIT and the volume groove (not the speaker symbol,
+// which does nothing).
+bool IsPlayerControlAt(float x, float y);
 extern float g_PauseIconAlpha;
 
 constexpr int TrackCount = 30;

@@ -29,8 +29,17 @@ constexpr BOOL FALSE = 0;
 
 // Messages.
 constexpr UINT WM_DESTROY = 0x0002;
+// The client space has a new size: LOWORD(lParam) x HIWORD(lParam) pixels.
+constexpr UINT WM_SIZE = 0x0005;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
+// Sent (not posted) while the mouse is pressed, to ask what the point at
+// LOWORD(lParam), HIWORD(lParam) is. Not Windows: in client space, not the
+// screen's. HTCLIENT is the program's own (a control); HTCAPTION moves the
+// window through the window manager, as a title bar would.
+constexpr UINT WM_NCHITTEST = 0x0084;
+constexpr LRESULT HTCLIENT = 1;
+constexpr LRESULT HTCAPTION = 2;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
@@ -75,10 +84,16 @@ constexpr int VK_MEDIA_PREV_TRACK = 0xB1;
 constexpr int VK_MEDIA_STOP = 0xB2;
 constexpr int VK_MEDIA_PLAY_PAUSE = 0xB3;
 constexpr int VK_PLAY = 0xFA;
+constexpr int VK_OEM_4 = 0xDB;          // [
+constexpr int VK_OEM_6 = 0xDD;          // ]
 
 // Window class styles, window styles, show commands, metrics.
 constexpr UINT CS_CLASSDC = 0x0040;
 constexpr DWORD WS_POPUP = 0x80000000u;
+// Sized by its edges; its client space then follows the window's pixels,
+// the largest rectangle of the created size's aspect, centred (full screen
+// too), and each change is said by WM_SIZE.
+constexpr DWORD WS_THICKFRAME = 0x00040000u;
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWDEFAULT = 10;
 constexpr int SM_CXSCREEN = 0;
@@ -134,6 +149,29 @@ BOOL UnregisterClassA(const char* className, HINSTANCE instance);
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
                      int width, int height, HWND parent, void* menu, HINSTANCE instance, void* param);
 BOOL DestroyWindow(HWND hwnd);
+// Moves or sizes the window (not in full screen); cx x cy is the client size.
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+
+// Not Windows: where the window stands, in desktop coordinates; in full
+// screen, where it stood before and will stand again.
+struct SWindowPlace
+{
+    int m_X = 0, m_Y = 0, m_Width = 0, m_Height = 0;
+    bool m_FullScreen = false;
+};
+// Where the next CreateWindowExA opens (in place of its position and size):
+// used only if it lies on a connected screen, else the window opens centred.
+// Null forgets it.
+void SetWindowPlaceToOpen(const SWindowPlace* place);
+BOOL GetWindowPlace(HWND hwnd, SWindowPlace* place);
+// Not Windows: the desktop's scale factor (GDK_SCALE, QT_SCALE_FACTOR, the X
+// resource Xft.dpi over 96, else 1), and the work area of the first screen
+// (false without a display).
+double GetDesktopScale();
+BOOL GetWorkAreaSize(int* width, int* height);
 BOOL ShowWindow(HWND hwnd, int cmd);
 BOOL UpdateWindow(HWND hwnd);
 BOOL BringWindowToTop(HWND hwnd);

@@ -1,5 +1,7 @@
 #include "render/RenderDevice.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "frame/AppState.h"
@@ -18,6 +20,8 @@ int g_RequiredPixelShaderMajor = 2;
 int g_PixelShaderMajor = 0;
 bool g_Windowed = true;
 bool g_VSync = false;
+float g_StartScale = 0.0f;
+int g_StartWidth = 0, g_StartHeight = 0;
 
 IDirect3D9* g_D3D = nullptr;
 IDirect3DDevice9* g_Device = nullptr;
@@ -31,6 +35,10 @@ uint8_t g_ScreenFade = 0;
 namespace {
 
 const char* s_Error = "";
+int s_AskedWidth = 0, s_AskedHeight = 0;  // by WM_SIZE, not yet taken
+
+constexpr float SizeStep = 0.25f;
+constexpr float SmallestScale = 0.5f;
 
 constexpr uint8_t F2 = D3DDECLTYPE_FLOAT2, F3 = D3DDECLTYPE_FLOAT3, F4 = D3DDECLTYPE_FLOAT4, C = D3DDECLTYPE_D3DCOLOR;
 constexpr uint8_t P = D3DDECLUSAGE_POSITION, PT = D3DDECLUSAGE_POSITIONT, N = D3DDECLUSAGE_NORMAL,
@@ -169,8 +177,83 @@ D3DPRESENT_PARAMETERS PresentParameters(int* x, int* y)
 
 }  // namespace
 
+namespace {
+
+// Width x height of the virtual aspect at `scale`, within maxWidth x maxHeight
+// where those are known (> 0).
+void ScaledSize(float scale, int maxWidth, int maxHeight, int* width, int* height)
+{
+    *width = static_cast<int>(g_VirtualWidth * scale + 0.5f);
+    *height = static_cast<int>(g_VirtualHeight * scale + 0.5f);
+    if (maxWidth > 0 && maxHeight > 0 && (*width > maxWidth || *height > maxHeight))
+    {
+        const float fit = std::min(maxWidth / g_VirtualWidth, maxHeight / g_VirtualHeight);
+        *width = std::min(static_cast<int>(g_VirtualWidth * fit), maxWidth);
+        *height = std::min(static_cast<int>(g_VirtualHeight * fit), maxHeight);
+    }
+}
+
+void ChooseStartSize()
+{
+    int width = 0, height = 0;
+    if (g_StartWidth > 0 && g_StartHeight > 0)
+    {
+        // Smaller than the virtual size the picture is better drawn whole
+        // and scaled down than drawn with too few pixels.
+        ScaledSize(1e6f, g_StartWidth, g_StartHeight, &width, &height);
+        if (width < g_VirtualWidth || height < g_VirtualHeight)
+            ScaledSize(1.0f, 0, 0, &width, &height);
+    }
+    else
+    {
+        int areaWidth = 0, areaHeight = 0;
+        if (!GetWorkAreaSize(&areaWidth, &areaHeight))
+            areaWidth = areaHeight = 0;
+        const float scale = g_StartScale > 0.0f ? g_StartScale : static_cast<float>(GetDesktopScale());
+        ScaledSize(scale, areaWidth, areaHeight, &width, &height);
+    }
+    g_ScreenWidth = static_cast<float>(width);
+    g_ScreenHeight = static_cast<float>(height);
+}
+
+// The sizes follow the device's client space.
+void TakeDeviceSize()
+{
+    D3DVIEWPORT9 viewport;
+    if (!g_Device || FAILED(g_Device->GetViewport(&viewport)))
+        return;
+    g_ScreenWidth = g_RenderWidth = static_cast<float>(viewport.Width);
+    g_ScreenHeight = g_RenderHeight = static_cast<float>(viewport.Height);
+    g_ScaleX = g_ScreenWidth / g_VirtualWidth;
+    g_ScaleY = g_RenderHeight / g_VirtualHeight;
+}
+
+// After a reset: the sizes of the client space it took, with what is drawn
+// at them.
+void TakeResetSize()
+{
+    const float width = g_ScreenWidth, height = g_ScreenHeight;
+    TakeDeviceSize();
+    if (width != g_ScreenWidth || height != g_ScreenHeight)
+    {
+        D3DXMatrixOrthoOffCenterRH(&g_OrthoMatrix, 0.0f, g_RenderWidth, g_RenderHeight, 0.0f, 0.0f, 1.0f);
+        // The debug text is drawn at the new size's own pixels.
+        if (g_Font)
+        {
+            ReleaseAndClear(g_Font->m_Font);
+            delete g_Font;
+        }
+        g_Font = CreateDebugFont();
+    }
+    // Another target, or the old one's contents gone: keep the skin anew.
+    ForgetKeptLayers();
+}
+
+}  // namespace
+
 bool OpenRenderDevice()
 {
+    ChooseStartSize();
     g_RenderWidth = g_ScreenWidth;
     g_RenderHeight = g_ScreenHeight;
     g_ScaleX = g_ScreenWidth / g_VirtualWidth;
@@ -182,7 +265,7 @@ bool OpenRenderDevice()
     D3DPRESENT_PARAMETERS pp = PresentParameters(&x, &y);
 
     // The title and class are what task switchers and docks show.
-    g_hWnd = CreateWindowExA(0, "Demo", "ORBA", WS_POPUP, x, y, width, height, nullptr, nullptr,
+    g_hWnd = CreateWindowExA(0, "Demo", "ORBA", WS_POPUP | WS_THICKFRAME, x, y, width, height, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     if (!g_hWnd)
     {
@@ -200,6 +283,8 @@ bool OpenRenderDevice()
         return false;
     }
 
+    // The window may have opened at a remembered size.
+    TakeDeviceSize();
     SetUpDevice();
     return true;
 }
@@ -213,8 +298,42 @@ void ToggleFullScreen()
     D3DPRESENT_PARAMETERS pp = PresentParameters(&x, &y);
     if (FAILED(g_Device->Reset(&pp)))
         g_Windowed = !g_Windowed;
-    // Another target, or the old one's contents gone: keep the skin anew.
-    ForgetKeptLayers();
+    TakeResetSize();
+}
+
+void RequestRenderSize(int width, int height)
+{
+    s_AskedWidth = width;
+    s_AskedHeight = height;
+}
+
+void ApplyRenderSize()
+{
+    if (!g_Device || s_AskedWidth <= 0 || s_AskedHeight <= 0 ||
+        (s_AskedWidth == static_cast<int>(g_ScreenWidth) && s_AskedHeight == static_cast<int>(g_ScreenHeight)))
+        return;
+    s_AskedWidth = s_AskedHeight = 0;
+    int x = 0, y = 0;
+    D3DPRESENT_PARAMETERS pp = PresentParameters(&x, &y);
+    if (SUCCEEDED(g_Device->Reset(&pp)))
+        TakeResetSize();
+}
+
+void StepWindowSize(int direction)
+{
+    if (!g_Device || !g_Windowed || direction == 0)
+        return;
+    // Quarter steps from the size there is, so that an odd size from the
+    // edges comes back onto the steps.
+    const float now = g_ScreenWidth / g_VirtualWidth / SizeStep;
+    const float steps = direction > 0 ? std::floor(now + 1e-3f) + 1.0f : std::ceil(now - 1e-3f) - 1.0f;
+    const float scale = std::max(steps * SizeStep, SmallestScale);
+    int areaWidth = 0, areaHeight = 0;
+    if (!GetWorkAreaSize(&areaWidth, &areaHeight))
+        areaWidth = areaHeight = 0;
+    int width = 0, height = 0;
+    ScaledSize(scale, areaWidth, areaHeight, &width, &height);
+    SetWindowPos(g_hWnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
 }
 
 CShader* CreateEffectFromMemory(const char* source, unsigned length)

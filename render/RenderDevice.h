@@ -23,6 +23,12 @@ extern int g_RequiredPixelShaderMajor;
 extern int g_PixelShaderMajor;
 extern bool g_Windowed;
 extern bool g_VSync;
+// The size the window opens at: the virtual size times g_StartScale (0: the
+// desktop's scale factor), never larger than the work area; or, when
+// g_StartWidth is set (a recording), the largest of the virtual aspect
+// within g_StartWidth x g_StartHeight, and no smaller than the virtual size.
+extern float g_StartScale;
+extern int g_StartWidth, g_StartHeight;
 
 enum VertexDecl
 {
@@ -71,6 +77,14 @@ CShader* CreateEffectFromMemory(const char* source, unsigned length);
 void PresentFrame();
 // Window to full screen and back (F11): the same scaled picture as at start.
 void ToggleFullScreen();
+// The window's client space became width x height (WM_SIZE): remembered, and
+// taken between frames by ApplyRenderSize, which draws from then on at that
+// size (sizes, device, debug font, orthographic matrix).
+void RequestRenderSize(int width, int height);
+void ApplyRenderSize();
+// One step bigger (+1) or smaller (-1): the next quarter of the virtual size,
+// from half of it to what the work area holds.
+void StepWindowSize(int direction);
 // PresentFrame without the present: the finished frame stays in the back
 // buffer, where a recording reads it.
 void FinishFrame();

@@ -7,7 +7,7 @@ set -euo pipefail
 mode=${1:-test}
 RUN_PKGS=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libgles2
+  libsdl2-dev libx11-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libgles2
   libmpg123-dev libopenmpt-dev libsndfile1-dev libkissfft-dev
   libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation2
   libglm-dev libmp3lame-dev libcairo2-dev libsystemd-dev
@@ -20,6 +20,8 @@ TEST_PKGS=(
   # python3-xlib: the tests ask a window to close as a window manager would.
   python3-xlib
   xvfb xauth xfonts-base xdotool x11-utils x11-apps imagemagick sox libsox-fmt-mp3 lame mpg123
+  # openbox: a light window manager for the tests of moving and sizing by the skin.
+  openbox
   # ffprobe and ffmpeg read the recordings back.
   ffmpeg
   clang libclang-rt-14-dev

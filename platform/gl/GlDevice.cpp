@@ -952,7 +952,26 @@ HRESULT CGlDevice::Reset(D3DPRESENT_PARAMETERS* params)
     MakeCurrent();
     m_FullScreen = !params->Windowed;
     GlWindow_SetFullScreen(m_Surface, m_FullScreen);
+    // As a windowed Direct3D back buffer takes the client's size: a window
+    // sized by its edges has a new one.
+    int width = m_Width, height = m_Height;
+    if (GlWindow_ClientSize(m_Surface, &width, &height) && (width != m_Width || height != m_Height))
+    {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        if (m_Frame)
+            glDeleteFramebuffers(1, &m_Frame);
+        if (m_FrameColor)
+            glDeleteRenderbuffers(1, &m_FrameColor);
+        if (m_FrameDepth)
+            glDeleteRenderbuffers(1, &m_FrameDepth);
+        m_Frame = m_FrameColor = m_FrameDepth = 0;
+        DropKept();
+        m_Width = width;
+        m_Height = height;
+        m_Scissor = RECT{0, 0, width, height};
+    }
     ChooseTarget();
+    ApplyScissor();
     return D3D_OK;
 }
 

@@ -84,6 +84,17 @@ void GlWindow_SetFullScreen(SGlSurface* surface, bool fullScreen)
         SetPlatformWindowFullScreen(window, fullScreen);
 }
 
+bool GlWindow_ClientSize(SGlSurface* surface, int* width, int* height)
+{
+    CPlatformWindow* window = LiveWindow(surface);
+    if (!window)
+        return false;
+    UpdatePlatformWindowView(window);
+    *width = window->m_Width;
+    *height = window->m_Height;
+    return true;
+}
+
 bool GlWindow_View(SGlSurface* surface, SGlView* view)
 {
     SDL_GL_GetDrawableSize(surface->m_Window, &view->m_DrawableWidth, &view->m_DrawableHeight);

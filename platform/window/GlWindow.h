@@ -1,6 +1,6 @@
 #pragma once
 // The seam between the window and the OpenGL device: all the device needs of
-// the window, in nine calls on an opaque surface, so the device never sees
+// the window, in ten calls on an opaque surface, so the device never sees
 // the windowing library. Main thread only.
 #include "platform/Win32.h"
 
@@ -31,6 +31,9 @@ void GlWindow_SetSwapInterval(SGlSurface* surface, int interval);
 // The display's refresh period in seconds (1/60 where it says none).
 double GlWindow_RefreshPeriod(SGlSurface* surface);
 void GlWindow_SetFullScreen(SGlSurface* surface, bool fullScreen);
+// The client space the device draws (it follows the window's size when the
+// window is sized by its edges); false once the window was destroyed.
+bool GlWindow_ClientSize(SGlSurface* surface, int* width, int* height);
 // The drawable and the view in it; false once the window was destroyed.
 bool GlWindow_View(SGlSurface* surface, SGlView* view);
 void GlWindow_Swap(SGlSurface* surface);

@@ -18,6 +18,12 @@ struct CPlatformWindow
     // Kept current by the window layer; the device presents into it and the
     // window layer maps mouse positions back through it.
     int m_ViewX = 0, m_ViewY = 0, m_ViewWidth = 0, m_ViewHeight = 0;
+    // Sized by its edges (WS_THICKFRAME): the client space is then the
+    // largest rectangle of this aspect in the drawable, in full screen too.
+    bool m_Follows = false;
+    int m_AspectWidth = 0, m_AspectHeight = 0;
+    // Where the window stood before full screen, to go back to.
+    SWindowPlace m_Normal;
 };
 
 // The current window, or null.

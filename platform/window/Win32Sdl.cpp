@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/window/PlatformWindow.h"
+#include "platform/window/WindowPlace.h"
 #include "platform/window/WaylandLog.h"
 
 struct SDropList
@@ -205,6 +206,8 @@ int VirtualKey(const SDL_Keysym& key)
     case SDLK_AUDIOPREV: return VK_MEDIA_PREV_TRACK;
     case SDLK_AUDIOSTOP: return VK_MEDIA_STOP;
     case SDLK_AUDIOPLAY: return VK_MEDIA_PLAY_PAUSE;
+    case SDLK_LEFTBRACKET: return VK_OEM_4;
+    case SDLK_RIGHTBRACKET: return VK_OEM_6;
     case SDLK_COMMA: return 0xBC;
     case SDLK_PERIOD: return 0xBE;
     default: return 0;
@@ -232,6 +235,43 @@ void ClientPosition(int x, int y, int* cx, int* cy)
     const double py = y * sy - w.m_ViewY;
     *cx = static_cast<int>(std::floor(px * w.m_Width / w.m_ViewWidth));
     *cy = static_cast<int>(std::floor(py * w.m_Height / w.m_ViewHeight));
+}
+
+// A press on the window: a control of the program's (its procedure says
+// HTCLIENT) is the program's; elsewhere a band along the edges sizes the
+// window and the rest moves it, both through the window manager.
+SDL_HitTestResult HitTest(SDL_Window* window, const SDL_Point* point, void*)
+{
+    constexpr int Edge = 6, Corner = 16;
+    if (!s_WindowExists || window != s_Window.m_Window || s_Window.m_FullScreen || !s_Window.m_WndProc)
+        return SDL_HITTEST_NORMAL;
+    int cx = 0, cy = 0;
+    ClientPosition(point->x, point->y, &cx, &cy);
+    if (cx >= 0 && cy >= 0 && cx < s_Window.m_Width && cy < s_Window.m_Height &&
+        s_Window.m_WndProc(&s_Window, WM_NCHITTEST, 0, MAKELPARAM(cx, cy)) == HTCLIENT)
+        return SDL_HITTEST_NORMAL;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    const int x = point->x, y = point->y;
+    const bool left = x < Edge, right = x >= w - Edge, top = y < Edge, bottom = y >= h - Edge;
+    const bool nearLeft = x < Corner, nearRight = x >= w - Corner, nearTop = y < Corner, nearBottom = y >= h - Corner;
+    if ((left && nearTop) || (top && nearLeft))
+        return SDL_HITTEST_RESIZE_TOPLEFT;
+    if ((right && nearTop) || (top && nearRight))
+        return SDL_HITTEST_RESIZE_TOPRIGHT;
+    if ((left && nearBottom) || (bottom && nearLeft))
+        return SDL_HITTEST_RESIZE_BOTTOMLEFT;
+    if ((right && nearBottom) || (bottom && nearRight))
+        return SDL_HITTEST_RESIZE_BOTTOMRIGHT;
+    if (left)
+        return SDL_HITTEST_RESIZE_LEFT;
+    if (right)
+        return SDL_HITTEST_RESIZE_RIGHT;
+    if (top)
+        return SDL_HITTEST_RESIZE_TOP;
+    if (bottom)
+        return SDL_HITTEST_RESIZE_BOTTOM;
+    return SDL_HITTEST_DRAGGABLE;
 }
 
 WPARAM MouseKeyState()
@@ -468,6 +508,24 @@ void UpdatePlatformWindowView(CPlatformWindow* window)
         window->m_ViewHeight = window->m_Height;
         return;
     }
+    if (window->m_Follows)
+    {
+        // The client space follows the pixels there are, its aspect kept.
+        int w = 0, h = 0;
+        FitAspect(dw, dh, window->m_AspectWidth, window->m_AspectHeight, &w, &h);
+        window->m_ViewX = (dw - w) / 2;
+        window->m_ViewY = (dh - h) / 2;
+        window->m_ViewWidth = w;
+        window->m_ViewHeight = h;
+        if (w != window->m_Width || h != window->m_Height)
+        {
+            window->m_Width = w;
+            window->m_Height = h;
+            if (window == &s_Window && s_WindowExists)
+                Push(WM_SIZE, 0, MAKELPARAM(w, h));
+        }
+        return;
+    }
     if (!window->m_FullScreen)
     {
         window->m_ViewX = window->m_ViewY = 0;
@@ -497,13 +555,26 @@ void SetPlatformWindowFullScreen(CPlatformWindow* window, bool fullScreen)
     // Xvfb) grants the full-screen flag but leaves the window as it was.
     const int display = std::max(SDL_GetWindowDisplayIndex(window->m_Window), 0);
     SDL_Rect bounds;
+    if (fullScreen && !window->m_FullScreen)
+    {
+        SWindowPlace& n = window->m_Normal;
+        SDL_GetWindowPosition(window->m_Window, &n.m_X, &n.m_Y);
+        SDL_GetWindowSize(window->m_Window, &n.m_Width, &n.m_Height);
+    }
     if (fullScreen && SDL_GetDisplayBounds(display, &bounds) == 0)
     {
         SDL_SetWindowPosition(window->m_Window, bounds.x, bounds.y);
         SDL_SetWindowSize(window->m_Window, bounds.w, bounds.h);
     }
     SDL_SetWindowFullscreen(window->m_Window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-    if (!fullScreen)
+    if (!fullScreen && window->m_Follows && window->m_Normal.m_Width > 0)
+    {
+        // Back where it stood.
+        const SWindowPlace& n = window->m_Normal;
+        SDL_SetWindowSize(window->m_Window, n.m_Width, n.m_Height);
+        SDL_SetWindowPosition(window->m_Window, n.m_X, n.m_Y);
+    }
+    else if (!fullScreen)
     {
         // Back to the program's own size, in the middle of its display.
         SDL_SetWindowSize(window->m_Window, window->m_Width, window->m_Height);
@@ -586,6 +657,19 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
     uint32_t flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (style & WS_POPUP)
         flags |= SDL_WINDOW_BORDERLESS;
+    const bool follows = (style & WS_THICKFRAME) != 0;
+    const int aspectWidth = width, aspectHeight = height;
+    if (follows)
+    {
+        flags |= SDL_WINDOW_RESIZABLE;
+        SWindowPlace place;
+        if (TakePlaceToOpen(&place))
+        {
+            FitAspect(place.m_Width, place.m_Height, aspectWidth, aspectHeight, &width, &height);
+            x = place.m_X;
+            y = place.m_Y;
+        }
+    }
     SDL_Window* window = SDL_CreateWindow(title ? title : "", x, y, width, height, flags);
     if (!window)
         return nullptr;
@@ -595,8 +679,16 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
     s_Window.m_WndProc = c->m_WndProc;
     s_Window.m_Width = width;
     s_Window.m_Height = height;
-    s_WindowExists = true;
+    s_Window.m_Follows = follows;
+    s_Window.m_AspectWidth = aspectWidth;
+    s_Window.m_AspectHeight = aspectHeight;
     UpdatePlatformWindowView(&s_Window);
+    s_WindowExists = true;
+    if (follows)
+    {
+        KeepPlatformWindowAspect(&s_Window);
+        SDL_SetWindowHitTest(window, HitTest, nullptr);
+    }
     return &s_Window;
 }
 
@@ -629,6 +721,33 @@ BOOL DestroyWindow(HWND hwnd)
     s_Window = CPlatformWindow();
     s_WindowExists = false;
     s_Captured = nullptr;
+    return TRUE;
+}
+
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
+{
+    if (!hwnd || hwnd != &s_Window || !s_WindowExists || s_Window.m_FullScreen)
+        return FALSE;
+    if (!(flags & SWP_NOSIZE) && cx > 0 && cy > 0)
+        SDL_SetWindowSize(s_Window.m_Window, cx, cy);
+    if (!(flags & SWP_NOMOVE))
+        SDL_SetWindowPosition(s_Window.m_Window, x, y);
+    UpdatePlatformWindowView(&s_Window);
+    return TRUE;
+}
+
+BOOL GetWindowPlace(HWND hwnd, SWindowPlace* place)
+{
+    if (!hwnd || hwnd != &s_Window || !s_WindowExists || !place)
+        return FALSE;
+    if (s_Window.m_FullScreen && s_Window.m_Normal.m_Width > 0)
+        *place = s_Window.m_Normal;
+    else
+    {
+        SDL_GetWindowPosition(s_Window.m_Window, &place->m_X, &place->m_Y);
+        SDL_GetWindowSize(s_Window.m_Window, &place->m_Width, &place->m_Height);
+    }
+    place->m_FullScreen = s_Window.m_FullScreen;
     return TRUE;
 }
 
@@ -846,6 +965,9 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         PostMessageA(hwnd, WM_CLOSE, 0, 0);
         return 0;
     }
+    // All of the window is the program's unless its procedure says otherwise.
+    if (msg == WM_NCHITTEST)
+        return HTCLIENT;
     // A drop nobody took is let go of here, so that it is never leaked.
     if (msg == WM_DROPFILES)
         DragFinish(reinterpret_cast<HDROP>(wParam));

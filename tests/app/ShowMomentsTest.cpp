@@ -34,8 +34,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int Fps = 30;
-constexpr int Width = 800;
-constexpr int Height = 600;
 
 LONGLONG s_Tick = 0;
 LONGLONG FrameCounter()
@@ -130,8 +128,10 @@ protected:
     }
     std::vector<uint32_t> Read()
     {
-        std::vector<uint32_t> pixels(size_t(Width) * Height);
-        EXPECT_TRUE(g_Device->ReadPixels(pixels.data(), Width, Height));
+        // Full screen draws at the screen's own pixels.
+        const int width = static_cast<int>(g_ScreenWidth), height = static_cast<int>(g_ScreenHeight);
+        std::vector<uint32_t> pixels(size_t(width) * height);
+        EXPECT_TRUE(g_Device->ReadPixels(pixels.data(), width, height));
         return pixels;
     }
     // The frame just drawn against the same show time drawn again from

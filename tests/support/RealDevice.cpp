@@ -27,7 +27,13 @@ bool OpenRealDevice()
         return false;
     g_Windowed = true;
     g_VSync = false;
-    if (!OpenRenderDevice())
+    // 800 x 600 whatever the desktop's scale factor, unless a size is asked.
+    const float scale = g_StartScale;
+    if (g_StartScale == 0.0f && g_StartWidth == 0)
+        g_StartScale = 1.0f;
+    const bool opened = OpenRenderDevice();
+    g_StartScale = scale;
+    if (!opened)
     {
         ReleaseRenderDevice();
         return false;

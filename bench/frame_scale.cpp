@@ -42,7 +42,7 @@ struct SPlayer
         }
         CAlbum album;
         album.m_DayNames = false;
-        album.m_Tracks.push_back({TestFile("noise20.wav").m_Path, "NOISE", "NOISE", ""});
+        album.m_Tracks.push_back({TestFile("noise20.wav").m_Path, "NOISE", "NOISE", "", ""});
         ReplaceAlbum(std::move(album));
         m_Disk = new CMusicDisk;
     }

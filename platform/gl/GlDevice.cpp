@@ -290,12 +290,7 @@ CGlDevice::~CGlDevice()
         c->m_Device = nullptr;
     }
     DropKept();
-    if (m_Frame)
-        glDeleteFramebuffers(1, &m_Frame);
-    if (m_FrameColor)
-        glDeleteRenderbuffers(1, &m_FrameColor);
-    if (m_FrameDepth)
-        glDeleteRenderbuffers(1, &m_FrameDepth);
+    DropFrame();
     if (m_VertexBuffer)
         glDeleteBuffers(1, &m_VertexBuffer);
     if (m_IndexBuffer)
@@ -861,6 +856,18 @@ HRESULT CGlDevice::CreateEffect(const char* source, size_t length, DWORD flags, 
 
 // ---------------------------------------------------------------- present and pacing
 
+void CGlDevice::DropFrame()
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (m_Frame)
+        glDeleteFramebuffers(1, &m_Frame);
+    if (m_FrameColor)
+        glDeleteRenderbuffers(1, &m_FrameColor);
+    if (m_FrameDepth)
+        glDeleteRenderbuffers(1, &m_FrameDepth);
+    m_Frame = m_FrameColor = m_FrameDepth = 0;
+}
+
 void CGlDevice::ChooseTarget()
 {
     SGlView view;
@@ -879,13 +886,7 @@ void CGlDevice::ChooseTarget()
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_FrameColor);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, m_FrameDepth);
         if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
-        {
-            glBindFramebuffer(GL_FRAMEBUFFER, 0);
-            glDeleteFramebuffers(1, &m_Frame);
-            glDeleteRenderbuffers(1, &m_FrameColor);
-            glDeleteRenderbuffers(1, &m_FrameDepth);
-            m_Frame = m_FrameColor = m_FrameDepth = 0;
-        }
+            DropFrame();
     }
     m_UseFrame = useFrame && m_Frame;
     BindTarget();
@@ -957,14 +958,7 @@ HRESULT CGlDevice::Reset(D3DPRESENT_PARAMETERS* params)
     int width = m_Width, height = m_Height;
     if (GlWindow_ClientSize(m_Surface, &width, &height) && (width != m_Width || height != m_Height))
     {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        if (m_Frame)
-            glDeleteFramebuffers(1, &m_Frame);
-        if (m_FrameColor)
-            glDeleteRenderbuffers(1, &m_FrameColor);
-        if (m_FrameDepth)
-            glDeleteRenderbuffers(1, &m_FrameDepth);
-        m_Frame = m_FrameColor = m_FrameDepth = 0;
+        DropFrame();
         DropKept();
         m_Width = width;
         m_Height = height;

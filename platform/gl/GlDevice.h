@@ -112,6 +112,8 @@ private:
     void ApplyScissor();
     bool CopyRects(GLuint from, GLuint to, const RECT* rects, DWORD count);
     void DropKept();
+    // The off-screen frame's buffers, gone (a new size, a failed build, the end).
+    void DropFrame();
     void ChooseTarget();
     void BindTarget();
     HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride, UINT firstVertex,

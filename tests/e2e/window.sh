@@ -28,6 +28,8 @@ read -r x0 y0 w0 h0 < <(window_geometry)
 at() { [ "$(window_geometry)" = "$*" ]; }
 move_pointer $((x0 + 400)) $((y0 + 25))
 xdotool mousedown 1
+# The hand's pace of a drag (motion events apart in time), not a wait: what
+# the drag did is waited for below.
 for i in $(seq 1 12); do xdotool mousemove_relative 10 5; sleep 0.05; done
 xdotool mouseup 1
 wait_until 30 "the window to follow the drag by 120,60" at $((x0 + 120)) $((y0 + 60)) 800 600

@@ -22,8 +22,10 @@ constexpr int SilentFrames = 512;
 // last tried is kept, for the one line that says what they meant. (The
 // default handler also stays quiet where the library asks it to, as while
 // SDL lists the devices: what this one hears then is dropped unsaid.)
+// Plain characters, never destroyed: an audio thread may still complain
+// while the program's statics go at exit.
 std::mutex s_AlsaLock;
-std::string s_AlsaSaid;
+char s_AlsaSaid[256] = {};
 
 void AlsaSays(const char* /*file*/, int /*line*/, const char* /*function*/, int /*err*/, const char* format, ...)
 {
@@ -33,16 +35,16 @@ void AlsaSays(const char* /*file*/, int /*line*/, const char* /*function*/, int 
     std::vsnprintf(text, sizeof(text), format, args);
     va_end(args);
     std::lock_guard<std::mutex> lock(s_AlsaLock);
-    if (s_AlsaSaid.empty())
-        s_AlsaSaid = text;
+    if (s_AlsaSaid[0] == 0)
+        std::memcpy(s_AlsaSaid, text, sizeof(s_AlsaSaid));
 }
 
 // The ALSA library's first complaint since the last call, or "".
 std::string TakeAlsaSaid()
 {
     std::lock_guard<std::mutex> lock(s_AlsaLock);
-    std::string said;
-    said.swap(s_AlsaSaid);
+    std::string said = s_AlsaSaid;
+    s_AlsaSaid[0] = 0;
     return said;
 }
 
